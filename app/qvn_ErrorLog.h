@@ -1,0 +1,57 @@
+// Diagnostics shared by the whole engine: the error log file, the debugger
+// output and the two ways of giving up (a message box, or ending the program).
+#pragma once
+
+#include <cstdarg>
+
+// The log file is opened and closed around every message so that it is
+// complete up to the last line even when the program dies right after.
+class qvn_cErrorLog {
+public:
+    // fileName null: the backend's default log name.
+    explicit qvn_cErrorLog(const char* fileName);
+    virtual ~qvn_cErrorLog();
+
+    // Starts a fresh log at another path (the `--log` option). The file made by
+    // the constructor held only this run's header, so it is removed.
+    void Redirect(const char* fileName);
+
+private:
+    void WriteHeader();
+};
+
+// Heap copy of the log file's name; null when no log exists (then every
+// facility below writes nothing, the debugger output included).
+extern char* g_pszErrorLogName;
+
+// Messages are formatted into a buffer of this size and cut to fit it.
+constexpr int kErrorLogBufferBytes = 2048;
+
+// Where the backend keeps the log when nobody says otherwise.
+const char* qvn_DefaultErrorLogName();
+
+// Appends a printf-style message to the log and sends it to the debugger output.
+void LogMessage(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// The same, then shows it in a message box and returns once the box is closed.
+void ErrorHandler(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// "Error:" + message + newline on the standard error stream, then exit(1).
+[[noreturn]] void FatalError(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// The location line an engine class writes before reporting a failure.
+#define QVN_LOG_LOCATION() LogMessage("File \"%s\", at line %d\n", qvn_SourcePath(__FILE__), __LINE__)
+// Strips the build machine's prefix so the log shows the path in the source tree.
+const char* qvn_SourcePath(const char* file);
+
+// Tests and fuzz targets: called with the message before FatalError exits; a
+// hook that does not return (throws, long-jumps) keeps the process alive.
+using qvn_FatalHook = void (*)(const char* message);
+void qvn_SetFatalHook(qvn_FatalHook hook);
+
+// Per-object message log the imaging classes consult; the program never
+// creates one, so it stays null and they write nothing.
+class qvn_cMessageLog;
+extern qvn_cMessageLog* g_pMessageLog;
+
+// Tools have no log file; they echo every message to a stream instead.
+#include <cstdio>
+void qvn_SetLogEcho(FILE* stream);

@@ -1,0 +1,3 @@
+#include "qvn_ErrorLog.h"
+
+const char* qvn_DefaultErrorLogName() { return "c:/qvn_engine.errorlog"; }

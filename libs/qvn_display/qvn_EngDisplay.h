@@ -1,0 +1,132 @@
+// The screen: a 320 x 240 16-bit back surface that parts lock once per frame,
+// write rows into, and present. One header for every backend; the DirectDraw
+// one (qvn_DisplayDDraw.cpp), the SDL2 one and the capture one (a class of its
+// own, since capture is chosen at run time) implement it.
+#pragma once
+
+#include <cstdint>
+
+#include "qvn_PixelFormat.h"
+
+// Opaque platform objects: the header names them so the class keeps its shape
+// on every backend, but only the backend's own file knows what they are.
+struct IDirectDraw;
+struct IDirectDraw4;
+struct IDirectDrawSurface4;
+struct IDirectDrawClipper;
+
+struct qvn_SRect {
+    int32_t left, top, right, bottom;
+};
+
+class qvn_cDisplayBase {
+public:
+    qvn_cDisplayBase();
+    virtual void Lock() = 0;
+    virtual int32_t Unlock() = 0;
+    // Stores the four values (and the clip rectangle); true.
+    virtual bool Init(int width, int height, int bpp, int windowed);
+    virtual void Clear() {}
+    virtual void Flip() {}
+    virtual ~qvn_cDisplayBase() = default;
+
+    int32_t m_nHeight, m_nWidth, m_nBpp;
+    int32_t m_bWindowed;  // 1 windowed, 0 full screen
+    qvn_SRect m_rcClip;
+    int32_t m_eRenderMode;  // 0 software, 1 hardware 3D, 2 not chosen
+    int32_t m_nPitch;       // bytes per line of the locked surface
+    int32_t m_nPitchPixels; // m_nPitch / (m_nBpp / 8)
+};
+
+enum { QVN_RENDER_SOFTWARE = 0, QVN_RENDER_HARDWARE = 1, QVN_RENDER_NONE = 2 };
+
+struct SDisplayMode {
+    SDisplayMode(int w, int h, int bpp) : m_nWidth(w), m_nHeight(h), m_nBpp(bpp) {}
+    virtual ~SDisplayMode() = default;
+    int32_t m_nWidth, m_nHeight, m_nBpp;
+};
+
+// A growable array of owned pointers that grows by one per insertion.
+template <class T>
+struct qvn_SPtrArray {
+    int32_t m_nCount = 0;
+    T** m_ppItems = nullptr;
+    T* Append(T* item);  // null when out of memory (item is then deleted)
+    void Clear();
+};
+
+struct SDDrawDevice {
+    SDDrawDevice(const char* description, const char* name, const uint8_t* guid);
+    virtual ~SDDrawDevice();
+    char m_szDescription[256];
+    char m_szName[256];
+    uint8_t m_Guid[16];  // all zero for the driver enumerated without a GUID
+    qvn_SPtrArray<SDisplayMode> m_Modes;
+};
+
+struct SD3DDevice {
+    SD3DDevice(const char* description, const char* name, const uint8_t* guid, uint32_t depthFlags);
+    virtual ~SD3DDevice();
+    char* m_pszDescription;
+    char* m_pszName;
+    uint8_t m_Guid[16];
+    uint32_t m_nRenderDepths;  // DDBD_8/16/24/32 flags
+    qvn_SPtrArray<SDisplayMode> m_Modes;
+};
+
+struct STextureFormatBlock {
+    uint8_t m_Bytes[32];
+};
+
+class qvn_cDDrawEnum {
+public:
+    virtual ~qvn_cDDrawEnum();
+    qvn_SPtrArray<SDDrawDevice> m_DDrawDevices;
+    qvn_SPtrArray<SD3DDevice> m_D3DDevices;
+    qvn_SPtrArray<STextureFormatBlock> m_TextureFormats;
+};
+
+class qvn_cEngDisplay : public qvn_cDisplayBase, public qvn_cDDrawEnum {
+public:
+    qvn_cEngDisplay();
+    void Lock() override;
+    int32_t Unlock() override;
+    bool Init(int width, int height, int bpp, int windowed) override;
+    void Clear() override;
+    void Flip() override;
+    ~qvn_cEngDisplay() override;
+    // Picks the device whose driver name is deviceName ("NoSelection": the
+    // first one), takes the screen and builds the surfaces.
+    virtual bool Init(const char* deviceName, int width, int height, int bpp, int windowed);
+
+    uint16_t* m_pSurfacePixels;  // the locked back surface; null when unlocked
+    IDirectDraw* m_pDD;
+    IDirectDraw4* m_pDD4;
+    IDirectDrawSurface4* m_pPrimary;
+    IDirectDrawSurface4* m_pBackBuffer;
+    IDirectDrawClipper* m_pClipper;
+    qvn_SRect m_rcSrc;
+    qvn_SRect m_rcDst;
+    qvn_cPixelFormat m_PixelFormat;
+
+    // The backend's private state (window, renderer, texture, pixel store).
+    void* m_pBackend;
+
+protected:
+    bool InitSurfaces_FullScreen();
+    bool InitSurfaces_Windowed();
+    void ConvertDDFormat();
+    // Allocates g_p16bitsScreenBuffer; false when out of memory.
+    static bool AllocScreenBuffer();
+};
+
+// The 320 x 240 16-bit scratch frame parts compose into.
+constexpr int QVN_SCREEN_WIDTH = 320;
+constexpr int QVN_SCREEN_HEIGHT = 240;
+constexpr int QVN_SCREEN_BUFFER_BYTES = QVN_SCREEN_WIDTH * QVN_SCREEN_HEIGHT * 2;
+extern uint16_t* g_p16bitsScreenBuffer;
+
+extern qvn_cEngDisplay* g_pDisplay;
+
+// The device name Init asks for ("display" unless --display-device says otherwise).
+extern const char* g_pszDisplayDevice;

@@ -1,0 +1,34 @@
+// Runs a fuzz entry point over every file of a corpus folder (or over the
+// files named), so ordinary builds replay what the fuzzer found.
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
+
+static int Replay(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // A copy of exactly the file's size, so an overread past it is an overread.
+    std::vector<uint8_t> exact(bytes);
+    LLVMFuzzerTestOneInput(exact.empty() ? nullptr : exact.data(), exact.size());
+    return 1;
+}
+
+int main(int argc, char** argv) {
+    int count = 0;
+    for (int i = 1; i < argc; ++i) {
+        std::filesystem::path p(argv[i]);
+        if (std::filesystem::is_directory(p)) {
+            for (const auto& entry : std::filesystem::recursive_directory_iterator(p))
+                if (entry.is_regular_file()) count += Replay(entry.path());
+        } else if (std::filesystem::exists(p)) {
+            count += Replay(p);
+        }
+    }
+    std::printf("replayed %d inputs\n", count);
+    return 0;
+}
