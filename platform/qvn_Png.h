@@ -1,6 +1,7 @@
 // PNG output for captures and tools (zlib, no other library).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 

@@ -130,3 +130,6 @@ extern qvn_cEngDisplay* g_pDisplay;
 
 // The device name Init asks for ("display" unless --display-device says otherwise).
 extern const char* g_pszDisplayDevice;
+
+// Windowed mode: the client area is this many times 320 x 240 (0: 640 x 480).
+extern int g_nDisplayScale;

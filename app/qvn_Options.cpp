@@ -1,0 +1,121 @@
+#include "qvn_Options.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+static bool ParseInt(const char* text, int minimum, int maximum, int* out) {
+    if (!text || !*text) return false;
+    errno = 0;
+    char* end = nullptr;
+    long v = std::strtol(text, &end, 10);
+    if (errno || *end || v < minimum || v > maximum) return false;
+    *out = static_cast<int>(v);
+    return true;
+}
+
+bool qvn_ParseOptions(int argc, const char* const* argv, qvn_SOptions* o, std::string* error) {
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        auto value = [&](const char** out) {
+            if (i + 1 >= argc) {
+                *error = std::string(arg) + " needs a value";
+                return false;
+            }
+            *out = argv[++i];
+            return true;
+        };
+        const char* v = nullptr;
+        if (!std::strcmp(arg, "--help") || !std::strcmp(arg, "-h")) {
+            o->help = true;
+        } else if (!std::strcmp(arg, "--version")) {
+            o->version = true;
+        } else if (!std::strcmp(arg, "--verbose") || !std::strcmp(arg, "-v")) {
+            o->verbose = true;
+        } else if (!std::strcmp(arg, "--window")) {
+            o->windowed = true;
+        } else if (!std::strcmp(arg, "--scale")) {
+            if (!value(&v)) return false;
+            if (!ParseInt(v, 1, 16, &o->scale)) {
+                *error = "--scale takes a whole number from 1 to 16";
+                return false;
+            }
+            o->windowed = true;
+        } else if (!std::strcmp(arg, "--log")) {
+            if (!value(&v)) return false;
+            o->logPath = v;
+        } else if (!std::strcmp(arg, "--datas")) {
+            if (!value(&v)) return false;
+            o->datasDir = v;
+        } else if (!std::strcmp(arg, "--display-device")) {
+            if (!value(&v)) return false;
+            o->displayDevice = v;
+        } else if (!std::strcmp(arg, "--capture")) {
+            if (!value(&v)) return false;
+            o->capture = true;
+            o->captureDir = v;
+        } else if (!std::strcmp(arg, "--fps")) {
+            if (!value(&v)) return false;
+            if (!ParseInt(v, 1, 1000, &o->fps)) {
+                *error = "--fps takes a whole number from 1 to 1000";
+                return false;
+            }
+        } else if (!std::strcmp(arg, "--frames")) {
+            if (!value(&v)) return false;
+            if (!std::strcmp(v, "none")) {
+                o->firstPngFrame = -1;
+                continue;
+            }
+            const char* colon = std::strchr(v, ':');
+            std::string first = colon ? std::string(v, colon) : std::string(v);
+            std::string last = colon ? std::string(colon + 1) : first;
+            bool ok = ParseInt(first.c_str(), 0, 0x7FFFFFFF, &o->firstPngFrame);
+            o->lastPngFrame = -1;  // "A:" runs to the end
+            if (ok && !last.empty()) ok = ParseInt(last.c_str(), 0, 0x7FFFFFFF, &o->lastPngFrame);
+            if (!ok || (o->lastPngFrame >= 0 && o->lastPngFrame < o->firstPngFrame)) {
+                *error = "--frames takes A:B (frame numbers, A <= B), A: or none";
+                return false;
+            }
+        } else if (!std::strcmp(arg, "--quit-at")) {
+            if (!value(&v)) return false;
+            if (!ParseInt(v, 0, 0x7FFFFFFF, &o->quitAtMs)) {
+                *error = "--quit-at takes milliseconds of capture time";
+                return false;
+            }
+        } else {
+            *error = std::string("unknown option ") + arg + " (see --help)";
+            return false;
+        }
+    }
+    if (!o->capture && (o->quitAtMs >= 0)) {
+        *error = "--quit-at only applies with --capture";
+        return false;
+    }
+    return true;
+}
+
+const char* qvn_UsageText() {
+    return "Usage: demo_sw [options]   (demo_hw takes the same)\n"
+           "Plays the show from the datas/ folder (working directory, else beside the program).\n"
+           "\n"
+           "Display:\n"
+           "  --window              play in a window (640 x 480) instead of full screen\n"
+           "  --scale N             window of N x 320 by N x 240 pixels (implies --window)\n"
+           "  --display-device NAME the display device to open (default \"display\")\n"
+           "Data and diagnostics:\n"
+           "  --datas DIR           read the show's files from DIR instead of datas/\n"
+           "  --log PATH            write the error log to PATH\n"
+           "  --verbose, -v         echo the debugger output to standard error\n"
+           "Capture (no window, no sound card, virtual clock):\n"
+           "  --capture DIR         write DIR/frames.txt, DIR/frame_NNNNNN.png and DIR/audio.wav\n"
+           "  --fps N               capture frame rate (default 60)\n"
+           "  --frames A:B          write PNG files only for frames A to B (A: to the end, none: no PNG)\n"
+           "  --quit-at MS          act as if Escape were pressed at MS of capture time\n"
+           "Other:\n"
+           "  --help, -h            this text\n"
+           "  --version             the program's version\n"
+           "\n"
+           "Keys: Escape or F12 ends the show; Alt+Enter toggles full screen.\n";
+}
+
+const char* qvn_VersionText() { return "Quorvane show engine 0.1.0\n"; }

@@ -1,0 +1,28 @@
+// Command-line options. The show itself needs none; they serve desktop users
+// (window, scale), people making videos and tests (capture), and bug reports
+// (log, verbose).
+#pragma once
+
+#include <string>
+
+struct qvn_SOptions {
+    bool help = false;
+    bool version = false;
+    bool verbose = false;
+    bool windowed = false;
+    int scale = 0;
+    std::string logPath;
+    std::string datasDir;
+    std::string displayDevice = "display";
+    bool capture = false;
+    std::string captureDir;
+    int fps = 60;
+    int firstPngFrame = 0;
+    int lastPngFrame = -1;
+    int quitAtMs = -1;
+};
+
+// Parses argv[1..argc-1]; false with a message in *error on a bad option.
+bool qvn_ParseOptions(int argc, const char* const* argv, qvn_SOptions* options, std::string* error);
+const char* qvn_UsageText();
+const char* qvn_VersionText();

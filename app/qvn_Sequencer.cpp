@@ -1,0 +1,145 @@
+#include "qvn_Sequencer.h"
+
+#include "qvn_Capture.h"
+#include "qvn_ErrorLog.h"
+#include "qvn_SoundPlayer.h"
+#include "qvn_System.h"
+#include "qvn_Window.h"
+
+qvn_cPart* g_pInterlude = nullptr;
+
+qvn_cSequencer::qvn_cSequencer(const qvn_SProgramme& programme) : m_Programme(programme), m_apParts{}, m_bInterludeShown(false) {}
+
+qvn_cSequencer::~qvn_cSequencer() {
+    DestroyHalf(0);
+    DestroyHalf(1);
+}
+
+bool qvn_cSequencer::QuitRequested() const { return g_pWindow && g_pWindow->QuitSeen(); }
+
+void qvn_cSequencer::SetPhase(int phase) {
+    if (g_pCapture) g_pCapture->SetPhase(phase);
+}
+
+void qvn_cSequencer::RunShow() {
+    g_pInterlude = m_Programme.createInterlude ? m_Programme.createInterlude() : nullptr;
+    PlayHalf1();
+    // The second half plays also when the first one failed, but not after the
+    // viewer asked to quit: the window is gone by then.
+    if (!QuitRequested()) PlayHalf2();
+    delete g_pInterlude;
+    g_pInterlude = nullptr;
+    SetPhase(0);
+}
+
+bool qvn_cSequencer::PlayHalf1() { return PlayHalf(0); }
+bool qvn_cSequencer::PlayHalf2() { return PlayHalf(1); }
+
+bool qvn_cSequencer::PlayHalf(int half) {
+    const qvn_SHalfProgramme& h = m_Programme.half[half];
+    SetPhase(0);
+    if (!g_pMusic || !g_pMusic->Open(h.track, 0)) return false;
+    if (!g_pMusic->InitDevice()) return false;
+    if (!(half == 0 ? LoadHalf1() : LoadHalf2())) {
+        // What was constructed is freed and the device let go, so the other
+        // half starts from a clean slate.
+        g_pMusic->Release();
+        DestroyHalf(half);
+        return false;
+    }
+    LogMessage("TimePosition:%d MP3Position:%d\n", g_pMusic->GetTimePosition(), g_pMusic->GetMP3Position());
+    SetPhase(half + 1);
+    g_pMusic->Play();
+    for (int i = 0; i < h.count; ++i) {
+        qvn_cPart* part = m_apParts[half][h.runOrder[i]];
+        if (!part) continue;
+        part->run();
+        part->finish();
+        // A quit ends the show: no further part starts on a closed window.
+        if (QuitRequested()) break;
+    }
+    g_pMusic->Release();
+    SetPhase(0);
+    if (half == 0) FreeHalf1();
+    else FreeHalf2();
+    return true;
+}
+
+bool qvn_cSequencer::ConstructHalf(int half) {
+    const qvn_SHalfProgramme& h = m_Programme.half[half];
+    for (int i = 0; i < h.count; ++i) {
+        m_apParts[half][i] = h.parts[i].create ? h.parts[i].create() : nullptr;
+        if (!m_apParts[half][i]) return false;
+    }
+    return true;
+}
+
+void qvn_cSequencer::DestroyHalf(int half) {
+    const qvn_SHalfProgramme& h = m_Programme.half[half];
+    for (int i = 0; i < h.count && i < kQvnMaxPartsPerHalf; ++i) {
+        delete m_apParts[half][i];
+        m_apParts[half][i] = nullptr;
+    }
+}
+
+static bool LoadInOrder(qvn_cPart* const* parts, const qvn_SHalfProgramme& h) {
+    for (int i = 0; i < h.count; ++i) {
+        if (!parts[h.loadOrder[i]]->load()) {
+            qvn_sys::ShowMessageBox("Error while loading", "Error", QVN_MB_OK);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool qvn_cSequencer::LoadHalf1() {
+    if (!ConstructHalf(0)) return false;
+    qvn_cPart* screen = m_Programme.createLoadingScreen ? m_Programme.createLoadingScreen() : nullptr;
+    if (screen) {
+        screen->load();
+        screen->run();  // fades in
+    }
+    bool ok = LoadInOrder(m_apParts[0], m_Programme.half[0]);
+    if (ok && screen) {
+        screen->run();  // fades out
+        screen->finish();
+    }
+    delete screen;
+    return ok;
+}
+
+bool qvn_cSequencer::LoadHalf2() {
+    if (!ConstructHalf(1)) return false;
+    if (g_pInterlude && !m_bInterludeShown) {
+        // The first half never got to show the interlude: fade it in now, so
+        // the viewer has a picture while the second half loads.
+        g_pInterlude->load();
+        g_pInterlude->run();
+        m_bInterludeShown = true;
+    }
+    // Nothing is drawn while loading: the interlude picture stays on screen.
+    if (!LoadInOrder(m_apParts[1], m_Programme.half[1])) return false;
+    if (g_pInterlude) {
+        g_pInterlude->run();  // fades out
+        g_pInterlude->finish();
+    }
+    return true;
+}
+
+void qvn_cSequencer::FreeHalf1() {
+    // The interlude fades in over the end of the first half, unless the
+    // viewer has already closed the window.
+    if (g_pInterlude && !QuitRequested()) {
+        g_pInterlude->load();
+        g_pInterlude->run();
+        m_bInterludeShown = true;
+    }
+    DestroyHalf(0);
+}
+
+void qvn_cSequencer::FreeHalf2() { DestroyHalf(1); }
+
+void RunShow(const qvn_SProgramme& programme) {
+    qvn_cSequencer sequencer(programme);
+    sequencer.RunShow();
+}

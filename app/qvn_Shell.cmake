@@ -1,0 +1,22 @@
+# The application shell: part interface, sequencer, application object,
+# window, keyboard, options; and the two programs.
+add_library(qvn_app STATIC
+  qvn_App.cpp qvn_Main.cpp qvn_Options.cpp qvn_Part.cpp qvn_Programme.cpp qvn_Sequencer.cpp qvn_Window.cpp)
+qvn_backend_sources(qvn_app qvn_Window qvn_Input)
+target_sources(qvn_app PRIVATE ${PROJECT_SOURCE_DIR}/platform/qvn_System_${QVN_BACKEND}.cpp)
+if(QVN_BACKEND STREQUAL "sdl2")
+  target_link_libraries(qvn_app PUBLIC SDL2::SDL2)
+else()
+  target_link_libraries(qvn_app PUBLIC ddraw dinput dxguid dsound winmm user32 gdi32)
+endif()
+target_include_directories(qvn_app PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(qvn_app PUBLIC qvn_base qvn_capture qvn_display qvn_sound)
+qvn_warnings(qvn_app)
+
+add_executable(demo_sw qvn_Entry_${QVN_BACKEND}.cpp qvn_DemoSw.cpp)
+target_link_libraries(demo_sw PRIVATE qvn_app)
+qvn_warnings(demo_sw)
+if(QVN_BACKEND STREQUAL "win32")
+  target_link_options(demo_sw PRIVATE -mwindows)
+endif()
+set_target_properties(demo_sw PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR})

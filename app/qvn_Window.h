@@ -1,0 +1,42 @@
+// The program's one top-level window and its message pump, which every frame
+// loop calls once per frame: it handles at most one window message and keeps
+// the music fed.
+#pragma once
+
+#include <cstdint>
+
+class qvn_cWindow {
+public:
+    qvn_cWindow();  // publishes g_pWindow
+    virtual ~qvn_cWindow();
+
+    // Registers the class (when hPrevInstance is null), creates and shows the
+    // window. lpCmdLine is not used.
+    bool Create(void* hInstance, void* hPrevInstance, const char* lpCmdLine, int nCmdShow);
+
+    // false exactly once: on the call that takes the quit from the queue.
+    bool PumpMessages();
+
+    // Whether a quit has been taken from the queue at some point: the
+    // sequencer uses it to stop the rest of the show.
+    bool QuitSeen() const { return m_bQuitSeen; }
+
+    void* m_hInstance;
+    void* m_hWnd;  // the native window, null until Create succeeds
+
+private:
+    // Backend: handles at most one pending message; true when it was the quit.
+    bool TakeOneMessage();
+
+    bool m_bQuitSeen;
+};
+
+extern qvn_cWindow* g_pWindow;
+
+// Window class and title (the native backends use them).
+extern const char* const kQvnWindowClass;
+extern const char* const kQvnWindowTitle;
+
+// Capture mode: a quit is delivered by the first pump at or after this virtual
+// time (ms); negative: never. Lets tests walk the quit path without a keyboard.
+extern int32_t g_nCaptureQuitAtMs;

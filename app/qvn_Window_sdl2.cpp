@@ -1,0 +1,41 @@
+#include "qvn_Window.h"
+
+#include "qvn_Capture.h"
+#include "qvn_ErrorLog.h"
+#include "qvn_SdlContext_sdl2.h"
+
+bool qvn_cWindow::Create(void* hInstance, void*, const char*, int) {
+    m_hInstance = hInstance;
+    if (g_pCapture) return true;  // capture mode has no window
+    if (!qvn_SdlInitVideo()) return false;
+    SDL_Window* window = SDL_CreateWindow(kQvnWindowTitle, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 640, 480,
+                                          SDL_WINDOW_RESIZABLE);
+    if (!window) return false;
+    qvn_Sdl().window = window;
+    m_hWnd = window;
+    return true;
+}
+
+bool qvn_cWindow::TakeOneMessage() {
+    SDL_Event event;
+    if (!SDL_PollEvent(&event)) return false;
+    switch (event.type) {
+    case SDL_QUIT:
+        return true;
+    case SDL_KEYDOWN:
+        if (event.key.keysym.sym == SDLK_ESCAPE || event.key.keysym.sym == SDLK_F12) {
+            // Closing goes through the queue, as a window close would: the
+            // next pump call takes the quit.
+            SDL_Event quit;
+            SDL_zero(quit);
+            quit.type = SDL_QUIT;
+            SDL_PushEvent(&quit);
+        } else if (event.key.keysym.sym == SDLK_RETURN && (event.key.keysym.mod & KMOD_ALT) && !event.key.repeat) {
+            if (qvn_Sdl().toggleFullscreen) qvn_Sdl().toggleFullscreen();
+        }
+        return false;
+    default:
+        return false;
+    }
+}
+

@@ -1,0 +1,68 @@
+#include "qvn_Capture.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "qvn_Png.h"
+
+qvn_cCaptureSession* g_pCapture = nullptr;
+
+qvn_cCaptureSession::~qvn_cCaptureSession() { Finish(); }
+
+bool qvn_cCaptureSession::Start(const qvn_SCaptureSettings& settings) {
+    m_Settings = settings;
+    if (m_Settings.fps < 1) m_Settings.fps = 60;
+    std::error_code ec;
+    std::filesystem::create_directories(m_Settings.dir, ec);
+    std::string path = m_Settings.dir + "/frames.txt";
+    m_pFrames = std::fopen(path.c_str(), "w");
+    if (!m_pFrames) {
+        std::fprintf(stderr, "capture: cannot write %s\n", path.c_str());
+        return false;
+    }
+    std::fprintf(m_pFrames, "# frame virtual_ms half show_ms crc32\n");
+    m_nFrame = 0;
+    return true;
+}
+
+void qvn_cCaptureSession::Finish() {
+    if (m_pFrames) {
+        std::fclose(m_pFrames);
+        m_pFrames = nullptr;
+    }
+}
+
+void qvn_cCaptureSession::OnFlip(const uint16_t* pixels, int width, int height, int pitchPixels) {
+    // CRC over the visible rows only, so the pitch does not change the figure.
+    uint32_t crc = 0;
+    for (int y = 0; y < height; ++y)
+        crc = qvn_Crc32(pixels + static_cast<size_t>(y) * pitchPixels, static_cast<size_t>(width) * 2, crc);
+    if (m_pFrames) {
+        int showMs = 0;
+        if (m_pShowClock && m_pShowClock(&showMs))
+            std::fprintf(m_pFrames, "%u %u %d %d %08x\n", m_nFrame, VirtualMs(), m_nPhase, showMs, crc);
+        else
+            std::fprintf(m_pFrames, "%u %u %d - %08x\n", m_nFrame, VirtualMs(), m_nPhase, crc);
+    }
+    int frame = static_cast<int>(m_nFrame);
+    if (m_Settings.firstPngFrame >= 0 && frame >= m_Settings.firstPngFrame &&
+        (m_Settings.lastPngFrame < 0 || frame <= m_Settings.lastPngFrame)) {
+        char name[64];
+        std::snprintf(name, sizeof name, "/frame_%06d.png", frame);
+        std::string path = m_Settings.dir + name;
+        if (!qvn_WritePng565(path.c_str(), pixels, width, height, pitchPixels))
+            std::fprintf(stderr, "capture: cannot write %s\n", path.c_str());
+    }
+    ++m_nFrame;
+    if (m_pListener) m_pListener(VirtualMs(), m_pListenerContext);
+}
+
+void qvn_cCaptureSession::DebugOutput(const char* text) {
+    if (qvn_sys::Verbose()) std::fputs(text, stderr);
+}
+
+void qvn_cCaptureSession::ShowMessageBox(const char* text, const char* caption, unsigned) {
+    // Nobody is there to close a box: report it and go on.
+    std::fprintf(stderr, "[%s] %s\n", caption ? caption : "", text ? text : "");
+    if (m_pFrames) std::fprintf(m_pFrames, "# message box [%s] %s\n", caption ? caption : "", text ? text : "");
+}

@@ -1,0 +1,71 @@
+// Capture mode: no window and no sound card. A virtual clock advances one frame
+// per flip (frame k is at k * 1000 / fps ms, loading takes no time), every
+// flipped frame is logged with its CRC and optionally written as a PNG, and the
+// sound that would have played goes to a WAV file.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "qvn_System.h"
+
+struct qvn_SCaptureSettings {
+    std::string dir;
+    int fps = 60;
+    // PNG files for frames first..last inclusive; last < 0: to the end;
+    // first < 0: no PNG at all.
+    int firstPngFrame = 0;
+    int lastPngFrame = -1;
+};
+
+class qvn_cCaptureSession : public qvn_cSystemServices {
+public:
+    qvn_cCaptureSession() = default;
+    ~qvn_cCaptureSession() override;
+
+    // Creates the folder and frames.txt; false (with a message on stderr) when
+    // they cannot be made.
+    bool Start(const qvn_SCaptureSettings& settings);
+    void Finish();
+
+    // The display hands over every presented frame (5-6-5, width x height).
+    void OnFlip(const uint16_t* pixels, int width, int height, int pitchPixels);
+
+    uint32_t VirtualMs() const { return static_cast<uint32_t>(static_cast<uint64_t>(m_nFrame) * 1000u / m_Settings.fps); }
+    uint32_t FrameIndex() const { return m_nFrame; }
+    int Fps() const { return m_Settings.fps; }
+    const std::string& Dir() const { return m_Settings.dir; }
+
+    // What the frame belongs to: 1 or 2 while a half plays, 0 while loading.
+    void SetPhase(int phase) { m_nPhase = phase; }
+    // The show clock, read once per frame; returns false when no track is open.
+    using ShowClockFn = bool (*)(int* ms);
+    void SetShowClock(ShowClockFn fn) { m_pShowClock = fn; }
+
+    // Called whenever the virtual clock moves, with the new time: the capture
+    // sound device consumes its ring up to there.
+    using ClockListener = void (*)(uint32_t ms, void* context);
+    void SetClockListener(ClockListener fn, void* context) {
+        m_pListener = fn;
+        m_pListenerContext = context;
+    }
+
+    // System services of the capture mode.
+    uint32_t TickCount() override { return VirtualMs(); }
+    void DebugOutput(const char* text) override;
+    void ShowMessageBox(const char* text, const char* caption, unsigned flags) override;
+    void SetCursorVisible(bool) override {}
+
+private:
+    qvn_SCaptureSettings m_Settings;
+    FILE* m_pFrames = nullptr;
+    uint32_t m_nFrame = 0;
+    int m_nPhase = 0;
+    ShowClockFn m_pShowClock = nullptr;
+    ClockListener m_pListener = nullptr;
+    void* m_pListenerContext = nullptr;
+};
+
+// Non-null in capture mode.
+extern qvn_cCaptureSession* g_pCapture;

@@ -1,0 +1,9 @@
+// The backend's own system services (clock, debugger output, message boxes,
+// cursor), installed by the entry point outside capture mode.
+#pragma once
+
+#include "qvn_System.h"
+
+qvn_cSystemServices* qvn_NativeSystemServices();
+// Gives the platform back what the backend took (called once, at exit).
+void qvn_NativeShutdown();

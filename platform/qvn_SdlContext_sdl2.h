@@ -1,0 +1,17 @@
+// What the SDL2 backend files share: the window and the renderer they draw
+// through. Only *_sdl2.cpp files include this.
+#pragma once
+
+#include <SDL.h>
+
+struct qvn_SSdlContext {
+    SDL_Window* window = nullptr;
+    bool videoReady = false;
+    // Set by the display so the window's key handling can toggle it (Alt+Enter).
+    void (*toggleFullscreen)() = nullptr;
+};
+
+qvn_SSdlContext& qvn_Sdl();
+// Initialises SDL's video subsystem once; false (with SDL's reason in the log)
+// when there is no video device.
+bool qvn_SdlInitVideo();
