@@ -1,0 +1,2 @@
+#pragma once
+extern bool g_bFakeDisplayFails;

@@ -1,0 +1,80 @@
+// The program as a whole: exit codes, the error log of a run, options.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "fake_program.h"
+#include "qvn_Main.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// Runs the built demo_sw in a fresh folder; returns its exit code.
+int RunDemo(const fs::path& dir, const std::string& args, std::string* output = nullptr) {
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    std::string cmd = "cd '" + dir.string() + "' && '" QVN_DEMO_SW "' " + args + " > out.txt 2>&1";
+    int status = std::system(cmd.c_str());
+    if (output) *output = ReadFile(dir / "out.txt");
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+const char kPixelFormatLines[] = "ConvertDDFormat\n  16 BitCount\nShiftR 11 3\nShiftG 5 2\nShiftB 0 3\n";
+
+TEST(Program, CaptureWithoutDataSkipsBothHalvesQuietly) {
+    fs::path dir = fs::path(testing::TempDir()) / "qvn_empty_run";
+    ASSERT_EQ(RunDemo(dir, "--capture cap"), 0);
+    std::string log = ReadFile(dir / "qvn_engine.errorlog");
+    ASSERT_EQ(log.rfind("----- Quorvane error log -----\nDate : ", 0), 0u) << log;
+    size_t body = log.find("\n\n\n");
+    ASSERT_NE(body, std::string::npos);
+    EXPECT_EQ(log.substr(body + 3), kPixelFormatLines);
+    EXPECT_TRUE(fs::exists(dir / "cap" / "frames.txt"));
+}
+
+TEST(Program, UnknownDisplayDeviceExitsWithOne) {
+    fs::path dir = fs::path(testing::TempDir()) / "qvn_no_device";
+    EXPECT_EQ(RunDemo(dir, "--capture cap --display-device NoSuchDriver --log my.log"), 1);
+    // The log went where --log said, and only there.
+    EXPECT_TRUE(fs::exists(dir / "my.log"));
+    EXPECT_FALSE(fs::exists(dir / "qvn_engine.errorlog"));
+}
+
+TEST(Program, HelpListsEveryOptionAndBadOptionsAreRefused) {
+    fs::path dir = fs::path(testing::TempDir()) / "qvn_help";
+    std::string out;
+    ASSERT_EQ(RunDemo(dir, "--help", &out), 0);
+    for (const char* option : {"--window", "--scale", "--display-device", "--datas", "--log", "--verbose", "--capture",
+                               "--fps", "--frames", "--quit-at", "--help", "--version"})
+        EXPECT_NE(out.find(option), std::string::npos) << option;
+    EXPECT_EQ(RunDemo(dir, "--version", &out), 0);
+    EXPECT_NE(out.find("0.1.0"), std::string::npos);
+    EXPECT_EQ(RunDemo(dir, "--fps nope", &out), 2);
+    EXPECT_NE(out.find("--fps"), std::string::npos);
+}
+
+TEST(Program, DisplayFailureEndsWithOneAndItsMessageLogged) {
+    std::string logPath = testing::TempDir() + "qvn_display_fail.errorlog";
+    std::string capDir = testing::TempDir() + "qvn_display_fail";
+    g_bFakeDisplayFails = true;
+    const char* argv[] = {"test_program", "--capture", capDir.c_str(), "--log", logPath.c_str()};
+    EXPECT_EQ(qvn_ProgramMain(5, argv, nullptr, 1, ""), 1);
+    g_bFakeDisplayFails = false;
+    EXPECT_NE(ReadFile(logPath).find("qvn_cEngDisplay::InitSurfaces_FullScreen : SetDisplayMode failed\n"),
+              std::string::npos);
+}
+
+}  // namespace

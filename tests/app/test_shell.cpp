@@ -1,0 +1,191 @@
+// The shell's small services: frame timer, error log, random generator,
+// pixel-format analysis, options.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "qvn_ErrorLog.h"
+#include "qvn_Options.h"
+#include "qvn_Part.h"
+#include "qvn_PixelFormat.h"
+#include "qvn_Random.h"
+#include "qvn_System.h"
+
+namespace {
+
+class cManualClock : public qvn_cSystemServices {
+public:
+    uint32_t TickCount() override { return now; }
+    void DebugOutput(const char* text) override { debug += text; }
+    void ShowMessageBox(const char* text, const char* caption, unsigned flags) override {
+        box = std::string(caption) + "|" + text + "|" + std::to_string(flags);
+    }
+    void SetCursorVisible(bool) override {}
+    uint32_t now = 1000;
+    std::string debug, box;
+};
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+TEST(FrameTimer, FirstCallIsOneThenAveragesTowardTheInitialTwos) {
+    cManualClock clock;
+    qvn_sys::Install(&clock);
+    qvn_cFrameTimer timer;
+    EXPECT_EQ(timer.getSpeedFactor(), 1.0f);
+    for (int dt : {16, 33}) {
+        qvn_cFrameTimer t;
+        t.getSpeedFactor();
+        clock.now += dt;
+        float expected = (static_cast<float>(dt) * 0.06f + 6.0f) / 4.0f;
+        EXPECT_FLOAT_EQ(t.getSpeedFactor(), expected) << dt;
+    }
+    // The constant is the single-precision 0.06.
+    float k = 0.06f;
+    uint32_t bits;
+    std::memcpy(&bits, &k, 4);
+    EXPECT_EQ(bits, 0x3D75C28Fu);
+    // Steady 60 Hz frames settle at about 1.0 once the initial entries are gone.
+    clock.now += 0;
+    for (int i = 0; i < 4; ++i) {
+        clock.now += 16;
+        timer.getSpeedFactor();
+    }
+    clock.now += 17;
+    EXPECT_NEAR(timer.getSpeedFactor(), 1.0f, 0.03f);
+    qvn_sys::Install(nullptr);
+}
+
+TEST(ErrorLog, HeaderMessagesTruncationAndUnwritableFile) {
+    cManualClock services;
+    qvn_sys::Install(&services);
+    qvn_sys::SetVerbose(false);
+    std::string path = testing::TempDir() + "qvn_test.errorlog";
+    {
+        std::ofstream stale(path);
+        stale << "previous run\n";
+    }
+    {
+        qvn_cErrorLog log(path.c_str());
+        LogMessage("TimePosition:%d MP3Position:%d\n", -450, 0);
+        std::string longText(5000, 'x');
+        LogMessage("%s", longText.c_str());
+        ErrorHandler("failed to open file : %s\n", "a.qvn");
+        std::string text = ReadFile(path);
+        EXPECT_EQ(text.rfind("----- Quorvane error log -----\nDate : ", 0), 0u);
+        EXPECT_EQ(text.find("previous run"), std::string::npos);
+        // ctime's own newline, then the two of the header.
+        EXPECT_NE(text.find("\n\n\nTimePosition:-450 MP3Position:0\n"), std::string::npos);
+        // A long message is cut to the buffer, terminator included.
+        EXPECT_NE(text.find(std::string(kErrorLogBufferBytes - 1, 'x') + "failed"), std::string::npos);
+        EXPECT_EQ(services.box, "Quorvane Error Handler V1.0|failed to open file : a.qvn\n|16");
+        EXPECT_NE(services.debug.find("TimePosition:-450"), std::string::npos);
+    }
+    // Once the log object is gone nothing is written anywhere.
+    services.debug.clear();
+    LogMessage("after\n");
+    EXPECT_TRUE(services.debug.empty());
+    EXPECT_EQ(ReadFile(path).find("after"), std::string::npos);
+    {
+        // A log that cannot be created still feeds the debugger output.
+        qvn_cErrorLog log((testing::TempDir() + "no/such/dir/x.errorlog").c_str());
+        LogMessage("still seen\n");
+        EXPECT_NE(services.debug.find("still seen"), std::string::npos);
+    }
+    qvn_sys::Install(nullptr);
+}
+
+TEST(ErrorLog, LocationLineNamesTheSourcePathInTheTree) {
+    EXPECT_STREQ(qvn_SourcePath("/home/u/src/libs/qvn_display/qvn_DisplayDDraw.cpp"), "libs/qvn_display/qvn_DisplayDDraw.cpp");
+    EXPECT_STREQ(qvn_SourcePath("/x/app/qvn_Main.cpp"), "app/qvn_Main.cpp");
+    EXPECT_STREQ(qvn_SourcePath("plain.cpp"), "plain.cpp");
+}
+
+TEST(Random, ClassicSequenceFromSeedOne) {
+    qvn_srand(1);
+    const int expected[] = {41, 18467, 6334, 26500, 19169, 15724, 11478, 29358};
+    for (int v : expected) EXPECT_EQ(qvn_rand(), v);
+    qvn_srand(1);
+    EXPECT_EQ(qvn_rand(), 41);
+}
+
+TEST(PixelFormat, ShiftPairsAndScreenCodes) {
+    qvn_cPixelFormat f565, f555;
+    f565.SetFromMasks(16, 0xF800, 0x07E0, 0x001F, false);
+    EXPECT_EQ(f565.m_nShiftRLow, 11);
+    EXPECT_EQ(f565.m_nShiftRDrop, 3);
+    EXPECT_EQ(f565.m_nShiftGLow, 5);
+    EXPECT_EQ(f565.m_nShiftGDrop, 2);
+    EXPECT_EQ(f565.m_nShiftBLow, 0);
+    EXPECT_EQ(f565.m_nShiftBDrop, 3);
+    EXPECT_EQ(f565.ScreenFormatCode(), 16);
+    EXPECT_EQ(f565.ColourBits(), 16);
+    f555.SetFromMasks(16, 0x7C00, 0x03E0, 0x001F, false);
+    EXPECT_EQ(f555.m_nShiftRLow, 10);
+    EXPECT_EQ(f555.m_nShiftRDrop, 3);
+    EXPECT_EQ(f555.m_nShiftGLow, 5);
+    EXPECT_EQ(f555.m_nShiftGDrop, 3);
+    EXPECT_EQ(f555.ScreenFormatCode(), 15);
+    EXPECT_EQ(f555.ColourBits(), 15);
+    // An empty mask gives (0, 7).
+    int32_t low = -1, drop = -1;
+    qvn_MaskShifts(0, 16, &low, &drop);
+    EXPECT_EQ(low, 0);
+    EXPECT_EQ(drop, 7);
+    // Colours pack by dropping low bits; 5-5-5 data moves onto 5-6-5.
+    EXPECT_EQ(f565.Pack(0xFFFFFF), 0xFFFF);
+    EXPECT_EQ(f555.Pack(0xFFFFFF), 0x7FFF);
+    EXPECT_EQ(f565.Pack(0x808080), 0x8410);
+    EXPECT_EQ(qvn_555To565(0x7FFF), 0xFFDF);
+    EXPECT_EQ(qvn_555To565(0x4210), 0x8410);
+}
+
+TEST(Options, ParsesEveryOptionAndRefusesNonsense) {
+    const char* argv[] = {"demo_sw", "--capture", "out", "--fps", "30", "--frames", "10:20", "--log", "l.txt",
+                          "--datas", "d", "--display-device", "NoSuchDriver", "--scale", "3", "--verbose", "--quit-at", "500"};
+    qvn_SOptions o;
+    std::string error;
+    ASSERT_TRUE(qvn_ParseOptions(sizeof argv / sizeof *argv, argv, &o, &error)) << error;
+    EXPECT_TRUE(o.capture);
+    EXPECT_EQ(o.captureDir, "out");
+    EXPECT_EQ(o.fps, 30);
+    EXPECT_EQ(o.firstPngFrame, 10);
+    EXPECT_EQ(o.lastPngFrame, 20);
+    EXPECT_EQ(o.logPath, "l.txt");
+    EXPECT_EQ(o.datasDir, "d");
+    EXPECT_EQ(o.displayDevice, "NoSuchDriver");
+    EXPECT_EQ(o.scale, 3);
+    EXPECT_TRUE(o.windowed);
+    EXPECT_TRUE(o.verbose);
+    EXPECT_EQ(o.quitAtMs, 500);
+
+    auto refuses = [](std::initializer_list<const char*> args) {
+        std::vector<const char*> v = {"demo_sw"};
+        v.insert(v.end(), args);
+        qvn_SOptions opts;
+        std::string err;
+        bool ok = qvn_ParseOptions(static_cast<int>(v.size()), v.data(), &opts, &err);
+        return !ok && !err.empty();
+    };
+    EXPECT_TRUE(refuses({"--fps", "0"}));
+    EXPECT_TRUE(refuses({"--fps", "12x"}));
+    EXPECT_TRUE(refuses({"--frames", "9:3"}));
+    EXPECT_TRUE(refuses({"--capture"}));
+    EXPECT_TRUE(refuses({"--bogus"}));
+    EXPECT_TRUE(refuses({"--quit-at", "5"}));  // only meaningful in capture
+    qvn_SOptions open;
+    const char* tail[] = {"demo_sw", "--frames", "7:"};
+    ASSERT_TRUE(qvn_ParseOptions(3, tail, &open, &error));
+    EXPECT_EQ(open.firstPngFrame, 7);
+    EXPECT_EQ(open.lastPngFrame, -1);
+}
+
+}  // namespace
