@@ -1,0 +1,56 @@
+#include <windows.h>
+
+#include "qvn_Capture.h"
+#include "qvn_Window.h"
+
+static LRESULT CALLBACK WndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    case WM_KEYDOWN:
+        if (wParam == VK_ESCAPE || wParam == VK_F12) {
+            // Closing through the queue: DefWindowProc destroys the window,
+            // which posts the quit the next pump takes.
+            PostMessageA(hWnd, WM_CLOSE, 0, 0);
+            return 0;
+        }
+        break;
+    }
+    return DefWindowProcA(hWnd, message, wParam, lParam);
+}
+
+bool qvn_cWindow::Create(void* hInstance, void* hPrevInstance, const char*, int nCmdShow) {
+    m_hInstance = hInstance;
+    if (g_pCapture) return true;  // capture mode has no window
+    HINSTANCE instance = static_cast<HINSTANCE>(hInstance);
+    if (!hPrevInstance) {
+        WNDCLASSA wc = {};
+        wc.style = CS_HREDRAW | CS_VREDRAW;
+        wc.lpfnWndProc = WndProc;
+        wc.hInstance = instance;
+        wc.lpszClassName = kQvnWindowClass;
+        RegisterClassA(&wc);
+    }
+    // The menu height stands in for the caption's: the client area comes out
+    // at about 640 x 480.
+    HWND hWnd = CreateWindowExA(0, kQvnWindowClass, kQvnWindowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+                                640 + 2 * GetSystemMetrics(SM_CXFRAME),
+                                480 + 2 * GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYMENU), nullptr, nullptr,
+                                instance, nullptr);
+    if (!hWnd) return false;
+    ShowWindow(hWnd, nCmdShow);
+    UpdateWindow(hWnd);
+    m_hWnd = hWnd;
+    return true;
+}
+
+bool qvn_cWindow::TakeOneMessage() {
+    MSG msg;
+    // One message per call: the frame loop must not stall on a busy queue.
+    if (!PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) return false;
+    if (!GetMessageA(&msg, nullptr, 0, 0)) return true;  // WM_QUIT
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+    return false;
+}

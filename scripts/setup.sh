@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Shared set-up for play.sh and test.sh: installs the Debian packages that are
+# missing, then builds. Sourced, not run.
+#   qvn_setup play|test
+set -u
+
+QVN_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+QVN_JOBS=${QVN_JOBS:-$(nproc 2>/dev/null || echo 2)}
+
+# What the native program and its tools need.
+QVN_PACKAGES_PLAY="build-essential cmake pkg-config zlib1g-dev libsdl2-dev libjpeg62-turbo-dev libmp3lame-dev
+  libfreetype-dev fonts-dejavu-core"
+# What the tests add: test frameworks, the oracle libraries, the Windows
+# cross-compilers and Wine to run the Windows build, fuzzing with clang.
+QVN_PACKAGES_TEST="libgtest-dev libbenchmark-dev libpng-dev libturbojpeg0-dev libmpg123-dev clang libclang-rt-14-dev
+  g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 mingw-w64-i686-dev mingw-w64-x86-64-dev libz-mingw-w64-dev
+  wine wine64 xvfb xauth xdotool pulseaudio"
+
+qvn_install_packages() {
+  local missing=() p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "== installing: ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update -qq || return 1
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" || return 1
+}
+
+# qvn_build DIR TARGETS CMAKE_ARGS...: TARGETS "all" or a comma-separated list.
+qvn_build() {
+  local dir=$1 targets=$2; shift 2
+  mkdir -p "$QVN_ROOT/$dir"
+  cmake -S "$QVN_ROOT" -B "$QVN_ROOT/$dir" "$@" >"$QVN_ROOT/$dir/configure.log" 2>&1 ||
+    { cat "$QVN_ROOT/$dir/configure.log"; return 1; }
+  if [ "$targets" = all ]; then
+    cmake --build "$QVN_ROOT/$dir" -j "$QVN_JOBS" || return 1
+  else
+    cmake --build "$QVN_ROOT/$dir" -j "$QVN_JOBS" --target ${targets//,/ } || return 1
+  fi
+}
+
+# The programs of the Windows builds (tools and tests are native only).
+QVN_WIN_TARGETS=demo_sw
+
+qvn_setup() {
+  local mode=$1
+  if [ "$mode" = test ]; then
+    # shellcheck disable=SC2086
+    qvn_install_packages $QVN_PACKAGES_PLAY $QVN_PACKAGES_TEST || return 1
+    qvn_build build all -DQVN_TESTS=ON || return 1
+    # The Windows programs: i686 is the show's own target, x86_64 the one
+    # Wine runs on a 64-bit-only host.
+    qvn_build build-win32 "$QVN_WIN_TARGETS" -DCMAKE_TOOLCHAIN_FILE="$QVN_ROOT/cmake/mingw-i686.cmake" || return 1
+    qvn_build build-win64 "$QVN_WIN_TARGETS" -DCMAKE_TOOLCHAIN_FILE="$QVN_ROOT/cmake/mingw-x86_64.cmake" || return 1
+  else
+    # shellcheck disable=SC2086
+    qvn_install_packages $QVN_PACKAGES_PLAY || return 1
+    qvn_build build all || return 1
+  fi
+  # The default data set, generated once; later runs reuse it.
+  if [ ! -d "$QVN_ROOT/datas" ] && [ -x "$QVN_ROOT/build/tools/mkdatas/mkdatas" ]; then
+    echo "== generating datas/"
+    "$QVN_ROOT/build/tools/mkdatas/mkdatas" "$QVN_ROOT/datas.tmp" && mv "$QVN_ROOT/datas.tmp" "$QVN_ROOT/datas"
+  fi
+  return 0
+}

@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Sets up (missing Debian packages, native and Windows builds, default data
+# set) and runs every test.
+set -eu
+. "$(dirname "$0")/scripts/setup.sh"
+qvn_setup test
+cd "$QVN_ROOT"
+ctest --test-dir build --output-on-failure -j "$QVN_JOBS" "$@"

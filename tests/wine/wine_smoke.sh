@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Runs the 64-bit Windows build under Wine in a virtual X server: with an empty
+# datas/ it must start, write its error log on drive C: and end with 0; asked
+# for a display device that does not exist it must end with 1.
+# Usage: wine_smoke.sh DEMO_SW_EXE WORK_DIR. Exit 77: skipped.
+set -u
+exe=$1
+work=$2
+wine=/usr/lib/wine/wine64
+skip() { echo "SKIPPED: $*"; exit 77; }
+[ -f "$exe" ] || skip "no Windows build at $exe (the README's test command builds it)"
+[ -x "$wine" ] || skip "Wine (wine64) is not installed"
+command -v xvfb-run >/dev/null || skip "xvfb-run is not installed"
+
+mkdir -p "$work"
+export WINEPREFIX="$work/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+xvfb() { xvfb-run -a -s '-screen 0 1024x768x24' "$@"; }
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  echo "creating the Wine prefix"
+  xvfb "$wine" wineboot -i >/dev/null 2>&1
+  # Without a virtual desktop Wine cannot change the display mode to 320 x 240.
+  "$wine" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+  "$wine" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
+  /usr/lib/wine/wineserver -w
+fi
+
+run_dir="$work/run"
+rm -rf "$run_dir"
+mkdir -p "$run_dir/datas"
+cp "$exe" "$run_dir/demo_sw.exe"
+cd "$run_dir" || exit 1
+log="$WINEPREFIX/drive_c/qvn_engine.errorlog"
+fail=0
+
+rm -f "$log"
+timeout 120 xvfb-run -a -s '-screen 0 1024x768x24' "$wine" demo_sw.exe
+rc=$?
+echo "empty datas: exit code $rc"
+[ "$rc" -eq 0 ] || { echo "FAIL: expected exit code 0"; fail=1; }
+if [ -f "$log" ] && head -n 1 "$log" | tr -d '\r' | grep -qx -- '----- Quorvane error log -----' && grep -q '^Date : ' "$log"; then
+  echo "error log header found at c:/qvn_engine.errorlog"
+  tr -d '\r' < "$log"
+else
+  echo "FAIL: no error log header at $log"
+  fail=1
+fi
+
+timeout 120 xvfb-run -a -s '-screen 0 1024x768x24' "$wine" demo_sw.exe --display-device NoSuchDriver
+rc=$?
+echo "unknown display device: exit code $rc"
+[ "$rc" -eq 1 ] || { echo "FAIL: expected exit code 1"; fail=1; }
+/usr/lib/wine/wineserver -k >/dev/null 2>&1
+exit $fail
