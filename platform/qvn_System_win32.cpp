@@ -1,0 +1,29 @@
+#include <windows.h>
+
+#include <cstdio>
+
+#include "qvn_NativeSystem.h"
+
+namespace {
+
+class cWin32Services : public qvn_cSystemServices {
+public:
+    uint32_t TickCount() override { return GetTickCount(); }
+    void DebugOutput(const char* text) override {
+        OutputDebugStringA(text);
+        if (qvn_sys::Verbose()) std::fputs(text, stderr);
+    }
+    void ShowMessageBox(const char* text, const char* caption, unsigned flags) override {
+        MessageBoxA(nullptr, text, caption, flags);
+    }
+    void SetCursorVisible(bool visible) override { ShowCursor(visible ? TRUE : FALSE); }
+};
+
+}  // namespace
+
+qvn_cSystemServices* qvn_NativeSystemServices() {
+    static cWin32Services services;
+    return &services;
+}
+
+void qvn_NativeShutdown() {}
