@@ -11,6 +11,7 @@
 #include "qvn_ErrorLog.h"
 #include "qvn_NativeSystem.h"
 #include "qvn_Sequencer.h"
+#include "qvn_StreamDevice_capture.h"
 #include "qvn_SoundPlayer.h"
 #include "qvn_System.h"
 #include "qvn_Window.h"
@@ -89,6 +90,8 @@ int qvn_ProgramMain(int argc, const char* const* argv, void* hInstance, int nCmd
         }
     }
     if (capture) {
+        qvn_CloseCaptureAudio();
+        capture->SetClockListener(nullptr, nullptr);
         capture->Finish();
         g_pCapture = nullptr;
     }

@@ -1,3 +1,5 @@
+include(${PROJECT_SOURCE_DIR}/libs/qvn_sound/qvn_Music.cmake)
+
 # The application shell: part interface, sequencer, application object,
 # window, keyboard, options; and the two programs.
 add_library(qvn_app STATIC
@@ -10,7 +12,7 @@ else()
   target_link_libraries(qvn_app PUBLIC ddraw dinput dxguid dsound winmm user32 gdi32)
 endif()
 target_include_directories(qvn_app PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(qvn_app PUBLIC qvn_base qvn_capture qvn_display qvn_sound)
+target_link_libraries(qvn_app PUBLIC qvn_base qvn_capture qvn_display qvn_sound qvn_music)
 qvn_warnings(qvn_app)
 
 add_executable(demo_sw qvn_Entry_${QVN_BACKEND}.cpp qvn_DemoSw.cpp)

@@ -1,0 +1,41 @@
+// Plays one MP3 track at a time and keeps the show clock. The whole file is in
+// memory; frames are decoded on the main thread, from the message pump, into a
+// ring of four quarters kept two quarters ahead of the play cursor.
+#pragma once
+
+#include "qvn_SoundPlayer.h"
+#include "qvn_StreamDevice.h"
+
+// 32 frames of 1152 stereo 16-bit samples, in four quarters of 8 frames.
+constexpr int kQvnStreamBufferBytes = 0x24000;
+constexpr int kQvnStreamQuarters = 4;
+constexpr int kQvnFrameBytes = 1152 * 4;
+// Full scale of the PCM written to the ring.
+constexpr int kQvnPcmFullScale = 32000;
+
+class qvn_cMP3Player : public qvn_cSoundPlayer {
+public:
+    qvn_cMP3Player();
+    ~qvn_cMP3Player() override;
+
+    void Update() override;
+    bool InitDevice() override;
+    void Release() override;
+    void Play() override;
+    bool Open(const char* fileName, int mode) override;
+    void WritePCM(const void* bytes, int count) override;
+    void Seek(int ms) override;
+
+    // Decodes into quarter (i + 2) mod 4, the one after the quarter that
+    // follows the cursor; silence once the stream has ended.
+    void Refill(int i);
+
+    qvn_cStreamDevice* m_pDevice;
+    int32_t m_aNotify[kQvnStreamQuarters];  // quarter start offsets
+    uint8_t* m_pWrite;     // where WritePCM puts the next bytes
+    uint8_t* m_pWriteEnd;  // end of the locked region: never written past
+};
+
+// The decoder's output function: float granules to 16-bit stereo at full
+// scale 32000 (clamped, truncated), handed to g_pSoundOutput->WritePCM.
+void OutputPCM(int count, const float* left, const float* right);

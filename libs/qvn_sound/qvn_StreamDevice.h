@@ -1,0 +1,31 @@
+// The sound card as the music player sees it: one looping ring buffer of
+// 16-bit stereo PCM with notification positions that fire when the play cursor
+// reaches them. The player polls the notifications from the message pump and
+// refills the ring itself, so the device never calls back into the engine.
+#pragma once
+
+#include <cstdint>
+
+class qvn_cStreamDevice {
+public:
+    virtual ~qvn_cStreamDevice() = default;
+
+    // Opens the device (once per track) and creates the ring of ringBytes at
+    // sampleRate, with notifications at the given byte offsets. False when
+    // any step fails; what was made stays until ReleaseBuffer or deletion.
+    virtual bool Create(int sampleRate, int ringBytes, const int32_t* notifyOffsets, int notifyCount) = 0;
+    // Starts playing the ring, looping, from its start.
+    virtual void Play() = 0;
+    // The index of a notification that fired since the last poll (the lowest
+    // first), or -1. Each firing is reported once.
+    virtual int PollNotification() = 0;
+    // Gives write access to bytes at offset (wrapping into a second region).
+    virtual bool Lock(int offset, int bytes, void** region1, int* bytes1, void** region2, int* bytes2) = 0;
+    virtual void Unlock(void* region1, int bytes1, void* region2, int bytes2) = 0;
+    // Stops and frees the ring (the device itself stays open).
+    virtual void ReleaseBuffer() = 0;
+    virtual bool HasBuffer() const = 0;
+};
+
+// The backend's device, or the capture one in capture mode.
+qvn_cStreamDevice* qvn_CreateStreamDevice();

@@ -1,0 +1,151 @@
+// The ring on an SDL2 audio device. SDL's callback plays from the ring and
+// raises the notifications; the main thread polls them and refills quarters
+// the callback is not reading, so the two never touch the same bytes and need
+// no lock. Without any audio device the show still runs: a silent device
+// keeps the same cursor on the tick clock.
+#include <SDL.h>
+
+#include <cstring>
+#include <vector>
+
+#include "qvn_Capture.h"
+#include "qvn_ErrorLog.h"
+#include "qvn_StreamDevice.h"
+#include "qvn_StreamDevice_capture.h"
+
+namespace {
+
+class cSdlStreamDevice : public qvn_cStreamDevice {
+public:
+    ~cSdlStreamDevice() override {
+        ReleaseBuffer();
+        if (m_bAudioInit) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    }
+
+    bool Create(int sampleRate, int ringBytes, const int32_t* notifyOffsets, int notifyCount) override {
+        if (sampleRate <= 0 || ringBytes <= 0 || (ringBytes & 3) || notifyCount < 0 || notifyCount > 4) return false;
+        m_Ring.assign(static_cast<size_t>(ringBytes), 0);
+        m_nNotifyCount = notifyCount;
+        for (int i = 0; i < notifyCount; ++i) {
+            m_aNotify[i] = notifyOffsets[i];
+            SDL_AtomicSet(&m_aPending[i], 0);
+        }
+        m_nCursor = 0;
+        m_nRate = sampleRate;
+        if (!m_bAudioInit && SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) m_bAudioInit = true;
+        if (m_bAudioInit) {
+            SDL_AudioSpec want;
+            SDL_zero(want);
+            want.freq = sampleRate;
+            want.format = AUDIO_S16LSB;
+            want.channels = 2;
+            want.samples = 1024;
+            want.callback = &cSdlStreamDevice::Callback;
+            want.userdata = this;
+            // SDL converts when the card wants another format or rate.
+            m_Device = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
+        }
+        if (m_Device == 0) {
+            LogMessage("No audio device (%s): the show plays without sound.\n",
+                       m_bAudioInit ? SDL_GetError() : "audio subsystem unavailable");
+        }
+        return true;
+    }
+
+    void Play() override {
+        if (m_Ring.empty()) return;
+        m_nCursor = 0;
+        for (int i = 0; i < m_nNotifyCount; ++i)
+            if (m_aNotify[i] == 0) SDL_AtomicSet(&m_aPending[i], 1);
+        if (m_Device) {
+            SDL_PauseAudioDevice(m_Device, 0);
+        } else {
+            m_nSilentStart = SDL_GetTicks();
+            m_nSilentSamples = 0;
+            m_bSilentPlaying = true;
+        }
+    }
+
+    int PollNotification() override {
+        if (!m_Device && m_bSilentPlaying) {
+            // The silent device moves its cursor with the clock.
+            uint64_t target = static_cast<uint64_t>(SDL_GetTicks() - m_nSilentStart) * m_nRate / 1000u;
+            if (target > m_nSilentSamples) Advance(static_cast<int>(target - m_nSilentSamples) * 4, nullptr);
+            m_nSilentSamples = target;
+        }
+        for (int i = 0; i < m_nNotifyCount; ++i)
+            if (SDL_AtomicCAS(&m_aPending[i], 1, 0)) return i;
+        return -1;
+    }
+
+    bool Lock(int offset, int bytes, void** region1, int* bytes1, void** region2, int* bytes2) override {
+        int size = static_cast<int>(m_Ring.size());
+        if (size == 0 || offset < 0 || offset >= size || bytes <= 0 || bytes > size) return false;
+        int first = bytes < size - offset ? bytes : size - offset;
+        *region1 = m_Ring.data() + offset;
+        *bytes1 = first;
+        *region2 = first < bytes ? m_Ring.data() : nullptr;
+        *bytes2 = bytes - first;
+        return true;
+    }
+
+    void Unlock(void*, int, void*, int) override {}
+
+    void ReleaseBuffer() override {
+        if (m_Device) {
+            SDL_CloseAudioDevice(m_Device);
+            m_Device = 0;
+        }
+        m_bSilentPlaying = false;
+        m_Ring.clear();
+        m_Ring.shrink_to_fit();
+    }
+
+    bool HasBuffer() const override { return !m_Ring.empty(); }
+
+private:
+    static void SDLCALL Callback(void* user, Uint8* stream, int len) {
+        static_cast<cSdlStreamDevice*>(user)->Advance(len, stream);
+    }
+
+    // Plays len bytes from the cursor (into out, when there is one), raising
+    // the notifications of the positions it reaches.
+    void Advance(int len, Uint8* out) {
+        int size = static_cast<int>(m_Ring.size());
+        while (len > 0 && size > 0) {
+            int next = size;
+            for (int i = 0; i < m_nNotifyCount; ++i)
+                if (m_aNotify[i] > m_nCursor && m_aNotify[i] < next) next = m_aNotify[i];
+            int run = next - m_nCursor < len ? next - m_nCursor : len;
+            if (out) {
+                std::memcpy(out, m_Ring.data() + m_nCursor, run);
+                out += run;
+            }
+            m_nCursor += run;
+            len -= run;
+            if (m_nCursor >= size) m_nCursor = 0;
+            for (int i = 0; i < m_nNotifyCount; ++i)
+                if (m_aNotify[i] == m_nCursor) SDL_AtomicSet(&m_aPending[i], 1);
+        }
+        if (out && len > 0) std::memset(out, 0, len);
+    }
+
+    std::vector<uint8_t> m_Ring;
+    int32_t m_aNotify[4] = {};
+    SDL_atomic_t m_aPending[4] = {};
+    int m_nNotifyCount = 0;
+    int m_nCursor = 0;  // touched by the callback only while the device plays
+    int m_nRate = 44100;
+    SDL_AudioDeviceID m_Device = 0;
+    bool m_bAudioInit = false;
+    bool m_bSilentPlaying = false;
+    Uint32 m_nSilentStart = 0;
+    uint64_t m_nSilentSamples = 0;
+};
+
+}  // namespace
+
+qvn_cStreamDevice* qvn_CreateStreamDevice() {
+    if (g_pCapture) return new qvn_cCaptureStreamDevice;
+    return new cSdlStreamDevice;
+}
