@@ -1,0 +1,56 @@
+// Texture memory of the software build: one block cut into 103 slots of
+// 128 KiB. A slot holds a 256 x 256 texture in the screen's 16-bit format, or
+// for a fogged texture the 8-bit indices, with its shade table in the next slot.
+#pragma once
+
+#include <cstdint>
+
+#include "qvn_PixelFormat.h"
+
+class qvn_cTexture;
+class qvn_cScene;
+
+class qvn_cTextureStore {
+public:
+    virtual ~qvn_cTextureStore() = default;
+};
+
+class qvn_cTextureCache : public qvn_cTextureStore {
+public:
+    static constexpr uint32_t kBlockBytes = 0xD00000;
+    static constexpr uint32_t kSlotBytes = 0x20000;
+    static constexpr int kSlotCount = 103;
+
+    qvn_cTextureCache();
+    ~qvn_cTextureCache() override;
+
+    // Allocates the block (filled with 0xFF) for the given screen format
+    // (5-6-5 when null); false when out of memory.
+    bool Create(const qvn_cPixelFormat* pixelFormat = nullptr);
+    void Reset();
+    void Destroy();
+    // The slot holding the texture, uploading it first if needed; null when the
+    // cache is full, not created, or the texture has nothing left to upload.
+    uint8_t* Lookup(qvn_cTexture* texture);
+    // Selects every material of the scene once, which uploads their textures.
+    void PrepareScene(qvn_cScene* scene);
+    // Called by a texture being destroyed: its slots become free.
+    void Forget(qvn_cTexture* texture);
+
+    uint8_t* SlotAddress(int slot) const { return m_Slots[slot].address; }
+    int SlotOf(const uint8_t* address) const;
+    const qvn_cPixelFormat& PixelFormat() const { return m_PixelFormat; }
+
+private:
+    bool Upload(qvn_cTexture* texture);
+
+    struct SSlot {
+        qvn_cTexture* key;
+        uint8_t* address;
+    };
+    uint8_t* m_pBlock = nullptr;
+    SSlot m_Slots[kSlotCount];
+    qvn_cPixelFormat m_PixelFormat;
+};
+
+extern qvn_cTextureStore* g_pTextureStore;

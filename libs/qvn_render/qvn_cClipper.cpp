@@ -1,0 +1,233 @@
+#include "qvn_cClipper.h"
+
+#include "qvn_cMaterial.h"
+#include "qvn_cScene.h"
+
+namespace {
+
+// Per-corner values of step 3: everything the fillers interpolate linearly in
+// screen space is divided by depth.
+inline void Divide(qvn_cVertex* v, qvn_cCorner& c) {
+    const float iz = 1.0f / v->m_CamPos.y;
+    c.iz = iz;
+    c.uz = c.u * iz;
+    c.vz = c.v * iz;
+    c.euz = c.eu * iz;
+    c.evz = c.ev * iz;
+    v->m_Shade.fogOverZ = iz * v->m_Shade.fog;
+}
+
+inline float Lerp(float a, float b, float t) { return a + (b - a) * t; }
+
+}  // namespace
+
+qvn_cClipper::qvn_cClipper() : m_pIn(&m_Poly[0]), m_pOut(&m_Poly[1]) {
+    for (int k = 0; k < 2; ++k) {
+        m_Poly[k].m_nVertexCount = 0;
+        for (int i = 0; i < qvn_cFace::kMaxVertices; ++i) m_Poly[k].m_pVertex[i] = &m_PolyVertex[k][i];
+    }
+}
+
+void qvn_cClipper::SetClipSize(int width, int height) {
+    m_fClipRight = static_cast<float>(width - 1);
+    m_fClipBottom = static_cast<float>(height - 1);
+}
+
+qvn_cFace* qvn_cClipper::Clip(qvn_cFace* face) {
+    if (!face) return nullptr;
+    const qvn_cMesh* mesh = face->m_pMesh;
+    if (!mesh || !mesh->m_bVisible) return nullptr;
+    const int n = face->m_nVertexCount;
+    if (n < 1 || n > qvn_cFace::kMaxVertices) return nullptr;
+    uint8_t* flags = face->m_bClip;
+    for (int p = 0; p < QVN_CLIP_COUNT; ++p) flags[p] = 0;
+
+    bool behind[qvn_cFace::kMaxVertices] = {};
+    for (int p = 0; p < QVN_CLIP_COUNT; ++p) {
+        if (!mesh->m_bClip[p]) continue;
+        int outside = 0;
+        for (int i = 0; i < n; ++i) {
+            const qvn_cVertex* v = face->m_pVertex[i];
+            bool out = false;
+            switch (p) {
+                case QVN_CLIP_NEAR:
+                    out = v->m_CamPos.y < m_fClipNear;
+                    if (out) {
+                        behind[i] = true;
+                        flags[QVN_CLIP_TOP] = flags[QVN_CLIP_BOTTOM] = flags[QVN_CLIP_LEFT] = flags[QVN_CLIP_RIGHT] = 1;
+                    }
+                    break;
+                case QVN_CLIP_FAR: out = v->m_CamPos.y > m_fClipFar; break;
+                // A vertex behind the near plane still has last frame's screen
+                // point; it must not vote on the screen edges, or a face
+                // reaching into view could be dropped.
+                case QVN_CLIP_TOP: out = !behind[i] && v->m_Screen.y < m_fClipTop; break;
+                case QVN_CLIP_BOTTOM: out = !behind[i] && v->m_Screen.y >= m_fClipBottom; break;
+                case QVN_CLIP_LEFT: out = !behind[i] && v->m_Screen.x < m_fClipLeft; break;
+                case QVN_CLIP_RIGHT: out = !behind[i] && v->m_Screen.x >= m_fClipRight; break;
+            }
+            outside += out;
+        }
+        if (outside == n) return nullptr;
+        if (outside) flags[p] = 1;
+    }
+
+    const bool depthClip = flags[QVN_CLIP_NEAR] || flags[QVN_CLIP_FAR];
+    bool anyFlag = false;
+    for (int p = 0; p < QVN_CLIP_COUNT; ++p) anyFlag = anyFlag || flags[p];
+    if (!depthClip) {
+        for (int i = 0; i < n; ++i) Divide(face->m_pVertex[i], face->m_Corner[i]);
+        if (!anyFlag) return face;
+    }
+
+    m_pIn = &m_Poly[0];
+    m_pOut = &m_Poly[1];
+    m_pIn->m_nVertexCount = n;
+    m_pIn->m_pMesh = face->m_pMesh;
+    m_pIn->m_pMaterial = face->m_pMaterial;
+    for (int i = 0; i < n; ++i) {
+        qvn_cVertex* dst = m_pIn->m_pVertex[i];
+        const qvn_cVertex* src = face->m_pVertex[i];
+        dst->m_CamPos = src->m_CamPos;
+        dst->m_Screen = src->m_Screen;
+        dst->m_Shade = src->m_Shade;
+        m_pIn->m_Corner[i] = face->m_Corner[i];
+    }
+
+    if (flags[QVN_CLIP_NEAR]) {
+        ClipNear();
+        Swap();
+    }
+    if (depthClip) {
+        if (!g_pCurrentCamera) return nullptr;
+        Project(m_pIn);
+    }
+    static const int kScreenPlanes[4] = {QVN_CLIP_TOP, QVN_CLIP_BOTTOM, QVN_CLIP_LEFT, QVN_CLIP_RIGHT};
+    for (int p : kScreenPlanes) {
+        if (!flags[p]) continue;
+        ClipScreen(p);
+        Swap();
+        if (m_pIn->m_nVertexCount == 0) return nullptr;
+    }
+    return m_pIn->m_nVertexCount > 0 ? m_pIn : nullptr;
+}
+
+void qvn_cClipper::ClipNear() {
+    const qvn_cFace* in = m_pIn;
+    qvn_cFace* out = m_pOut;
+    const int n = in->m_nVertexCount;
+    const float bound = m_fClipNear;
+    const int set = m_nAttribSet;
+    int m = 0;
+    for (int i = 0; i < n; ++i) {
+        const int j = (i + 1 == n) ? 0 : i + 1;
+        const qvn_cVertex* a = in->m_pVertex[i];
+        const qvn_cVertex* b = in->m_pVertex[j];
+        const bool aIn = a->m_CamPos.y >= bound, bIn = b->m_CamPos.y >= bound;
+        // Convex input gains at most one vertex per plane; the bound keeps a
+        // numerically twisted polygon from writing past the work arrays.
+        if (aIn && m < qvn_cFace::kMaxVertices) {
+            out->m_pVertex[m]->m_CamPos = a->m_CamPos;
+            out->m_pVertex[m]->m_Shade = a->m_Shade;
+            out->m_Corner[m] = in->m_Corner[i];
+            ++m;
+        }
+        if (aIn != bIn && m < qvn_cFace::kMaxVertices) {
+            const float t = (bound - a->m_CamPos.y) / (b->m_CamPos.y - a->m_CamPos.y);
+            qvn_cVertex* v = out->m_pVertex[m];
+            qvn_cCorner& c = out->m_Corner[m];
+            const qvn_cCorner& ca = in->m_Corner[i];
+            const qvn_cCorner& cb = in->m_Corner[j];
+            v->m_CamPos.x = Lerp(a->m_CamPos.x, b->m_CamPos.x, t);
+            v->m_CamPos.y = bound;
+            v->m_CamPos.z = Lerp(a->m_CamPos.z, b->m_CamPos.z, t);
+            c = qvn_cCorner();
+            v->m_Shade.fog = 0.0f;
+            if (set & QVN_ATTR_TEXTURE) {
+                c.u = Lerp(ca.u, cb.u, t);
+                c.v = Lerp(ca.v, cb.v, t);
+            }
+            if (set & QVN_ATTR_ENV) {
+                c.eu = Lerp(ca.eu, cb.eu, t);
+                c.ev = Lerp(ca.ev, cb.ev, t);
+            }
+            if (set & QVN_ATTR_FOG) v->m_Shade.fog = Lerp(a->m_Shade.fog, b->m_Shade.fog, t);
+            ++m;
+        }
+    }
+    out->m_nVertexCount = m;
+}
+
+void qvn_cClipper::Project(qvn_cFace* poly) {
+    const qvn_cCamera* cam = g_pCurrentCamera;
+    for (int i = 0; i < poly->m_nVertexCount; ++i) {
+        qvn_cVertex* v = poly->m_pVertex[i];
+        const qvn_cVector& p = v->m_CamPos;
+        v->m_Screen.x = cam->m_fHalfWidth + cam->m_fFocal * p.x / p.y;
+        v->m_Screen.y = cam->m_fHalfHeight - cam->m_fFocal * p.z / p.y;
+        Divide(v, poly->m_Corner[i]);
+    }
+}
+
+void qvn_cClipper::ClipScreen(int plane) {
+    const qvn_cFace* in = m_pIn;
+    qvn_cFace* out = m_pOut;
+    const int n = in->m_nVertexCount;
+    const bool onY = plane == QVN_CLIP_TOP || plane == QVN_CLIP_BOTTOM;
+    float bound = 0.0f;
+    switch (plane) {
+        case QVN_CLIP_TOP: bound = m_fClipTop; break;
+        case QVN_CLIP_BOTTOM: bound = m_fClipBottom; break;
+        case QVN_CLIP_LEFT: bound = m_fClipLeft; break;
+        default: bound = m_fClipRight; break;
+    }
+    const bool lowBound = plane == QVN_CLIP_TOP || plane == QVN_CLIP_LEFT;
+    auto inside = [&](const qvn_cVertex* v) {
+        const float c = onY ? v->m_Screen.y : v->m_Screen.x;
+        return lowBound ? c >= bound : c < bound;
+    };
+    const int set = m_nAttribSet;
+    int m = 0;
+    for (int i = 0; i < n; ++i) {
+        const int j = (i + 1 == n) ? 0 : i + 1;
+        const qvn_cVertex* a = in->m_pVertex[i];
+        const qvn_cVertex* b = in->m_pVertex[j];
+        const bool aIn = inside(a), bIn = inside(b);
+        if (aIn && m < qvn_cFace::kMaxVertices) {
+            out->m_pVertex[m]->m_Screen = a->m_Screen;
+            out->m_pVertex[m]->m_CamPos = a->m_CamPos;
+            out->m_pVertex[m]->m_Shade = a->m_Shade;
+            out->m_Corner[m] = in->m_Corner[i];
+            ++m;
+        }
+        if (aIn != bIn && m < qvn_cFace::kMaxVertices) {
+            const float ca0 = onY ? a->m_Screen.y : a->m_Screen.x;
+            const float cb0 = onY ? b->m_Screen.y : b->m_Screen.x;
+            const float t = (bound - ca0) / (cb0 - ca0);
+            qvn_cVertex* v = out->m_pVertex[m];
+            qvn_cCorner& c = out->m_Corner[m];
+            const qvn_cCorner& ca = in->m_Corner[i];
+            const qvn_cCorner& cb = in->m_Corner[j];
+            if (onY) {
+                v->m_Screen.x = Lerp(a->m_Screen.x, b->m_Screen.x, t);
+                v->m_Screen.y = bound;
+            } else {
+                v->m_Screen.x = bound;
+                v->m_Screen.y = Lerp(a->m_Screen.y, b->m_Screen.y, t);
+            }
+            c = qvn_cCorner();
+            c.iz = Lerp(ca.iz, cb.iz, t);
+            if (set & QVN_ATTR_TEXTURE) {
+                c.uz = Lerp(ca.uz, cb.uz, t);
+                c.vz = Lerp(ca.vz, cb.vz, t);
+            }
+            if (set & QVN_ATTR_ENV) {
+                c.euz = Lerp(ca.euz, cb.euz, t);
+                c.evz = Lerp(ca.evz, cb.evz, t);
+            }
+            v->m_Shade.fogOverZ = (set & QVN_ATTR_FOG) ? Lerp(a->m_Shade.fogOverZ, b->m_Shade.fogOverZ, t) : 0.0f;
+            ++m;
+        }
+    }
+    out->m_nVertexCount = m;
+}

@@ -1,0 +1,405 @@
+#include "qvn_cSoftRenderer.h"
+
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <new>
+
+#include "qvn_cMaterial.h"
+
+namespace {
+
+// 255 * 65536: texture coordinates 0 .. 1 become texels 0 .. 255 in 16.16.
+constexpr float kTexelScale = 16711680.0f;
+
+// Float to integer for values that come from scene data and may be wild: a
+// cast of an out-of-range float is undefined, so clamp first (NaN gives 0).
+inline int32_t SafeTrunc(float f) {
+    if (!(f > -2147483520.0f)) return f != f ? 0 : INT32_MIN;
+    if (f > 2147483520.0f) return INT32_MAX;
+    return static_cast<int32_t>(f);
+}
+
+// A 16.16 texture coordinate. Only its low 24 bits matter (the texel wraps at
+// 256), so values beyond 32 bits keep those bits through the 64-bit rounding.
+inline int32_t TrueCoord(float overZ, float iz) {
+    const float f = overZ * kTexelScale / iz;
+    // The usual case (within 128 texture repeats) rounds inline; a library
+    // rounding call here would cost more than the 16 pixels it serves.
+    if (std::fabs(f) < 2147483520.0f) return static_cast<int32_t>(f + (f >= 0.0f ? 0.5f : -0.5f));
+    if (!(std::fabs(f) < 9.0e18f)) return 0;
+    return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(std::llrint(f))));
+}
+
+// Half the 16.16 difference per pixel over 16 pixels, without signed overflow.
+inline int32_t Step16(int32_t next, int32_t cur) {
+    return static_cast<int32_t>(static_cast<uint32_t>(next) - static_cast<uint32_t>(cur)) >> 4;
+}
+
+// Texel index v * 256 + u with both coordinates wrapping at 256.
+inline uint32_t TexelIndex(uint32_t u, uint32_t v) { return ((v >> 8) & 0xFF00u) | ((u >> 16) & 0xFFu); }
+
+// Slots are 128 KiB aligned, so the texel address is the slot address with the
+// index in its low bits: no add, no bounds, wrapping for free.
+inline uint16_t Texel16(const uint8_t* slot, uint32_t index) {
+    return *reinterpret_cast<const uint16_t*>(reinterpret_cast<uintptr_t>(slot) | (index << 1));
+}
+inline uint8_t Texel8(const uint8_t* slot, uint32_t index) {
+    return *reinterpret_cast<const uint8_t*>(reinterpret_cast<uintptr_t>(slot) | index);
+}
+
+struct SEdge {
+    float x, dx;
+    float a[4], da[4];
+    int rows;
+};
+
+enum { kCopy, kAdd, kMask, kFog };
+
+// Walks a convex polygon from its top vertex: the left chain through rising
+// indices, the right chain through falling ones. span(row, left, right) is
+// called for each row within [0, rowLimit).
+template <int N, class Span>
+void Walk(int n, const float* sx, const float* sy, const float (*attr)[4], int rowLimit, Span span) {
+    if (n < 3) return;
+    int top = 0;
+    for (int i = 1; i < n; ++i) {
+        if (sy[i] < sy[top] || (sy[i] == sy[top] && sx[i] < sx[top])) top = i;
+    }
+    auto setup = [&](SEdge& e, int ia, int ib) {
+        const float ya = sy[ia], yb = sy[ib];
+        e.rows = static_cast<int>(yb) - static_cast<int>(ya);
+        if (e.rows <= 0) return;
+        const float h = yb - ya;
+        const float pre = std::ceil(ya) - ya;
+        e.dx = (sx[ib] - sx[ia]) / h;
+        e.x = sx[ia] + e.dx * pre;
+        for (int k = 0; k < N; ++k) {
+            e.da[k] = (attr[ib][k] - attr[ia][k]) / h;
+            e.a[k] = attr[ia][k] + e.da[k] * pre;
+        }
+    };
+    SEdge L, R;
+    L.rows = R.rows = 0;
+    int li = top, ri = top, remaining = n;
+    int row = static_cast<int>(sy[top]);
+    for (;;) {
+        // Edges that end on the row they start on (or run upwards on a face
+        // that is not convex on screen) carry no rows; move past them.
+        while (L.rows <= 0) {
+            if (remaining == 0) return;
+            const int nl = li + 1 == n ? 0 : li + 1;
+            setup(L, li, nl);
+            li = nl;
+            --remaining;
+        }
+        while (R.rows <= 0) {
+            if (remaining == 0) return;
+            const int nr = ri == 0 ? n - 1 : ri - 1;
+            setup(R, ri, nr);
+            ri = nr;
+            --remaining;
+        }
+        const int rows = L.rows < R.rows ? L.rows : R.rows;
+        for (int r = 0; r < rows; ++r, ++row) {
+            // The clipper keeps rows within the bounds; this only guards
+            // against rounding at the edges.
+            if (row >= 0 && row < rowLimit) span(row, L, R);
+            L.x += L.dx;
+            R.x += R.dx;
+            for (int k = 0; k < N; ++k) {
+                L.a[k] += L.da[k];
+                R.a[k] += R.da[k];
+            }
+        }
+        L.rows -= rows;
+        R.rows -= rows;
+    }
+}
+
+}  // namespace
+
+qvn_cSoftRenderer::qvn_cSoftRenderer(qvn_cEngDisplay* display) : m_pDisplay(display) {
+    qvn_cPixelFormat pf;
+    pf.SetFromMasks(16, 0xF800, 0x07E0, 0x001F, false);
+    const qvn_cEngDisplay* screen = display ? display : g_pDisplay;
+    if (screen && screen->m_PixelFormat.m_nBitCount == 16) pf = screen->m_PixelFormat;
+    SetPixelFormat(pf);
+}
+
+void qvn_cSoftRenderer::SetPixelFormat(const qvn_cPixelFormat& pf) {
+    m_nRBMask = pf.m_nMaskR | pf.m_nMaskB;
+    m_nRBCarry = ((m_nRBMask << 1) | m_nRBMask) ^ m_nRBMask;
+    m_nGMask = pf.m_nMaskG;
+    m_nGCarry = ((m_nGMask << 1) | m_nGMask) ^ m_nGMask;
+    // The carry of a saturated channel is smeared back over the channel's own
+    // width: 6 bits of green on 5-6-5, 5 on 5-5-5 (a fixed 6 would spill into
+    // blue's top bit there).
+    auto bits = [](uint32_t m) {
+        int n = 0;
+        for (; m; m &= m - 1) ++n;
+        return n;
+    };
+    m_nGShift = bits(m_nGMask);
+    m_nRBShift = bits(pf.m_nMaskB);
+}
+
+void qvn_cSoftRenderer::SetTarget(uint16_t* pixels, int width, int height, int pitchPixels,
+                                  const qvn_cPixelFormat& pixelFormat) {
+    m_pTargetPixels = pixels;
+    // The fog filler gathers a span in a buffer of kSpanPixels.
+    m_nWidth = width < kSpanPixels ? width : kSpanPixels;
+    m_nHeight = height;
+    m_nTargetPitch = pitchPixels;
+    SetClipSize(m_nWidth, m_nHeight);
+    SetPixelFormat(pixelFormat);
+}
+
+qvn_cEngDisplay* qvn_cSoftRenderer::Display() const {
+    if (m_pDisplay) return m_pDisplay;
+    return m_pTargetPixels ? nullptr : g_pDisplay;
+}
+
+void qvn_cSoftRenderer::Begin() {
+    m_pPixels = nullptr;
+    m_pLocked = Display();
+    if (m_pLocked) {
+        m_pLocked->Lock();
+        m_pPixels = m_pLocked->m_pSurfacePixels;
+        m_nPitchBytes = m_pLocked->m_nPitch;
+        m_nPitchPixels = m_pLocked->m_nPitchPixels;
+        m_nWidth = m_pLocked->m_nWidth < kSpanPixels ? m_pLocked->m_nWidth : kSpanPixels;
+        m_nHeight = m_pLocked->m_nHeight;
+        SetClipSize(m_nWidth, m_nHeight);
+    } else {
+        m_pPixels = m_pTargetPixels;
+        m_nPitchPixels = m_nTargetPitch;
+        m_nPitchBytes = m_nTargetPitch * 2;
+    }
+    // Without a surface (a failed lock) Fill draws nothing for this frame.
+    if (m_nPitchPixels <= 0 || m_nWidth <= 0 || m_nHeight <= 0) m_pPixels = nullptr;
+}
+
+void qvn_cSoftRenderer::End() {
+    if (m_pLocked && m_pPixels) m_pLocked->Unlock();
+    m_pLocked = nullptr;
+    m_pPixels = nullptr;
+}
+
+qvn_cMaterial* qvn_cSoftRenderer::NewMaterial() { return new (std::nothrow) qvn_cSoftMaterial(this); }
+
+qvn_cTexture* qvn_cSoftRenderer::NewTexture() { return new (std::nothrow) qvn_cTextureSoft(); }
+
+void qvn_cSoftRenderer::DrawFace(qvn_cFace* face) {
+    qvn_cFace* poly = Clip(face);
+    if (poly) Fill(poly);
+}
+
+bool qvn_cSoftRenderer::PolygonDrawable(const qvn_cFace* poly) const {
+    const int n = poly->m_nVertexCount;
+    if (n < 3 || n > qvn_cFace::kMaxVertices) return false;
+    // Clipped polygons lie within the bounds; unclipped faces within the
+    // mesh's box on screen. Anything else (NaN, infinities from a degenerate
+    // camera) is refused before it reaches an integer conversion.
+    const float w = static_cast<float>(m_nWidth) + 1.0f, h = static_cast<float>(m_nHeight) + 1.0f;
+    for (int i = 0; i < n; ++i) {
+        const qvn_cScreenPoint& s = poly->m_pVertex[i]->m_Screen;
+        if (!(s.x >= -1.0f && s.x <= w && s.y >= -1.0f && s.y <= h)) return false;
+    }
+    return true;
+}
+
+void qvn_cSoftRenderer::Fill(qvn_cFace* poly) {
+    if (!poly || !m_pPixels || !PolygonDrawable(poly)) return;
+    const uint8_t* t0 = m_pUnit[0];
+    const uint8_t* t1 = m_pUnit[1];
+    // A unit the cache could not fill is null: such faces are skipped.
+    switch (m_nRenderMode) {
+        case QVN_MODE_ADD:
+            if (t0) FillPerspective<kAdd>(poly);
+            break;
+        case QVN_MODE_MASK:
+            if (t0 && t1) FillPerspective<kMask>(poly);
+            break;
+        case QVN_MODE_ENV:
+            if (t1) FillEnvironment(poly, false);
+            break;
+        case QVN_MODE_TEX_ENV:
+            if (t0) FillPerspective<kCopy>(poly);
+            if (t1) FillEnvironment(poly, true);
+            break;
+        case QVN_MODE_FOG:
+            if (t0) FillPerspective<kFog>(poly);
+            break;
+        default:
+            if (t0) FillPerspective<kCopy>(poly);
+            break;
+    }
+}
+
+// One instance per pixel operation, so the inner loops carry no dispatch.
+template <int kind>
+void qvn_cSoftRenderer::FillPerspective(const qvn_cFace* poly) {
+    const int n = poly->m_nVertexCount;
+    float sx[qvn_cFace::kMaxVertices], sy[qvn_cFace::kMaxVertices], attr[qvn_cFace::kMaxVertices][4];
+    for (int i = 0; i < n; ++i) {
+        const qvn_cVertex* v = poly->m_pVertex[i];
+        const qvn_cCorner& c = poly->m_Corner[i];
+        sx[i] = v->m_Screen.x;
+        sy[i] = v->m_Screen.y;
+        attr[i][0] = c.uz;
+        attr[i][1] = c.vz;
+        attr[i][2] = c.iz;
+        attr[i][3] = v->m_Shade.fogOverZ;
+    }
+    const uint8_t* tex = m_pUnit[0];
+    const uint8_t* mask = m_pUnit[1];
+    // The shade table of a fogged texture sits in the slot after its indices.
+    const uint16_t* shade = reinterpret_cast<const uint16_t*>(tex + qvn_cTextureCache::kSlotBytes);
+    uint16_t* pixels = m_pPixels;
+    const int pitch = m_nPitchPixels;
+    const int right = static_cast<int>(m_fClipRight);
+    const uint32_t rbMask = m_nRBMask, rbCarry = m_nRBCarry, gMask = m_nGMask, gCarry = m_nGCarry;
+    const int gShift = m_nGShift, rbShift = m_nRBShift;
+    uint8_t* indexBuffer = m_IndexBuffer;
+
+    auto span = [&](int row, const SEdge& L, const SEdge& R) {
+        const float lx = L.x, rx = R.x;
+        int xs = SafeTrunc(std::ceil(lx));
+        int xe = SafeTrunc(std::ceil(rx));
+        // Spans end before the right bound, so column 319 is never drawn; the
+        // left clamp only catches rounding of unclipped faces.
+        if (xs < 0) xs = 0;
+        if (xe > right) xe = right;
+        if (xe <= xs) return;
+        const float w = rx - lx;
+        const float dudx = (R.a[0] - L.a[0]) / w, dvdx = (R.a[1] - L.a[1]) / w, didx = (R.a[2] - L.a[2]) / w;
+        const float pre = static_cast<float>(xs) - lx;
+        float uz = L.a[0] + dudx * pre, vz = L.a[1] + dvdx * pre, iz = L.a[2] + didx * pre;
+        const float dudx16 = dudx * 16.0f, dvdx16 = dvdx * 16.0f, didx16 = didx * 16.0f;
+        uint16_t* dst = pixels + static_cast<ptrdiff_t>(row) * pitch + xs;
+        int count = xe - xs;
+        const int width = count;
+        uint32_t u = static_cast<uint32_t>(TrueCoord(uz, iz)), v = static_cast<uint32_t>(TrueCoord(vz, iz));
+        uint8_t* idx8 = indexBuffer;
+        while (count > 0) {
+            uz += dudx16;
+            vz += dvdx16;
+            iz += didx16;
+            const uint32_t un = static_cast<uint32_t>(TrueCoord(uz, iz));
+            const uint32_t vn = static_cast<uint32_t>(TrueCoord(vz, iz));
+            // Unsigned: the coordinates wrap, only their low 24 bits are read.
+            const uint32_t du = static_cast<uint32_t>(Step16(static_cast<int32_t>(un), static_cast<int32_t>(u)));
+            const uint32_t dv = static_cast<uint32_t>(Step16(static_cast<int32_t>(vn), static_cast<int32_t>(v)));
+            const int run = count < 16 ? count : 16;
+            switch (kind) {
+                case kCopy:
+                    for (int k = 0; k < run; ++k, u += du, v += dv) *dst++ = Texel16(tex, TexelIndex(u, v));
+                    break;
+                case kAdd:
+                    for (int k = 0; k < run; ++k, u += du, v += dv) {
+                        const uint32_t s = Texel16(tex, TexelIndex(u, v));
+                        const uint32_t d = *dst;
+                        // Both channel groups are added in one word; the carry
+                        // out of a channel is smeared back over it to saturate.
+                        uint32_t g = (d & gMask) + (s & gMask);
+                        uint32_t c = g & gCarry;
+                        g |= c - (c >> gShift);
+                        uint32_t rb = (d & rbMask) + (s & rbMask);
+                        c = rb & rbCarry;
+                        rb |= c - (c >> rbShift);
+                        *dst++ = static_cast<uint16_t>(rb | g);
+                    }
+                    break;
+                case kMask:
+                    for (int k = 0; k < run; ++k, u += du, v += dv, ++dst) {
+                        const uint32_t i = TexelIndex(u, v);
+                        if (Texel16(mask, i)) *dst = Texel16(tex, i);
+                    }
+                    break;
+                case kFog:
+                    for (int k = 0; k < run; ++k, u += du, v += dv) *idx8++ = Texel8(tex, TexelIndex(u, v));
+                    break;
+            }
+            u = un;
+            v = vn;
+            count -= run;
+        }
+        if (kind == kFog) {
+            // The fog level runs linearly across the span from the edge values,
+            // in 16.16, without an x prestep.
+            const float fl = kTexelScale * L.a[3] / L.a[2];
+            const float fr = kTexelScale * R.a[3] / R.a[2];
+            int32_t level = SafeTrunc(fl);
+            const int32_t step = SafeTrunc((fr - fl) / static_cast<float>(width));
+            uint16_t* out = pixels + static_cast<ptrdiff_t>(row) * pitch + xs;
+            for (int k = 0; k < width; ++k) {
+                int32_t l = level >> 16;
+                // Fog stays below 1.0, so the level stays below 256; the clamp
+                // only keeps a wild value inside the table.
+                l = l < 0 ? 0 : (l > 255 ? 255 : l);
+                out[k] = shade[indexBuffer[k] * 256 + l];
+                level = static_cast<int32_t>(static_cast<uint32_t>(level) + static_cast<uint32_t>(step));
+            }
+        }
+    };
+    Walk<4>(n, sx, sy, attr, static_cast<int>(m_fClipBottom), span);
+}
+
+void qvn_cSoftRenderer::FillEnvironment(const qvn_cFace* poly, bool add) {
+    const int n = poly->m_nVertexCount;
+    float sx[qvn_cFace::kMaxVertices], sy[qvn_cFace::kMaxVertices], attr[qvn_cFace::kMaxVertices][4];
+    for (int i = 0; i < n; ++i) {
+        const qvn_cVertex* v = poly->m_pVertex[i];
+        const qvn_cCorner& c = poly->m_Corner[i];
+        sx[i] = v->m_Screen.x;
+        sy[i] = v->m_Screen.y;
+        // Affine: the coordinates are taken back out of their division by depth.
+        attr[i][0] = c.euz / c.iz;
+        attr[i][1] = c.evz / c.iz;
+        attr[i][2] = attr[i][3] = 0.0f;
+    }
+    const uint8_t* tex = m_pUnit[1];
+    uint16_t* pixels = m_pPixels;
+    const int pitch = m_nPitchPixels;
+    const int right = static_cast<int>(m_fClipRight);
+    const uint32_t rbMask = m_nRBMask, rbCarry = m_nRBCarry, gMask = m_nGMask, gCarry = m_nGCarry;
+    const int gShift = m_nGShift, rbShift = m_nRBShift;
+
+    auto span = [&](int row, const SEdge& L, const SEdge& R) {
+        int xs = SafeTrunc(L.x * 65536.0f) >> 16;
+        int xe = SafeTrunc(R.x * 65536.0f) >> 16;
+        if (xe <= xs) return;
+        int32_t u = SafeTrunc(L.a[0] * kTexelScale), v = SafeTrunc(L.a[1] * kTexelScale);
+        const int64_t ur = SafeTrunc(R.a[0] * kTexelScale), vr = SafeTrunc(R.a[1] * kTexelScale);
+        const int32_t du = static_cast<int32_t>((ur - u) / (xe - xs));
+        const int32_t dv = static_cast<int32_t>((vr - v) / (xe - xs));
+        if (xs < 0) {
+            u = static_cast<int32_t>(static_cast<uint32_t>(u) + static_cast<uint32_t>(du) * static_cast<uint32_t>(-xs));
+            v = static_cast<int32_t>(static_cast<uint32_t>(v) + static_cast<uint32_t>(dv) * static_cast<uint32_t>(-xs));
+            xs = 0;
+        }
+        if (xe > right) xe = right;
+        if (xe <= xs) return;
+        uint16_t* dst = pixels + static_cast<ptrdiff_t>(row) * pitch + xs;
+        uint32_t uu = static_cast<uint32_t>(u), vv = static_cast<uint32_t>(v);
+        for (int x = xs; x < xe; ++x, ++dst) {
+            const uint32_t s = Texel16(tex, TexelIndex(uu, vv));
+            uu += static_cast<uint32_t>(du);
+            vv += static_cast<uint32_t>(dv);
+            if (!add) {
+                *dst = static_cast<uint16_t>(s);
+                continue;
+            }
+            const uint32_t d = *dst;
+            uint32_t g = (d & gMask) + (s & gMask);
+            uint32_t c = g & gCarry;
+            g |= c - (c >> gShift);
+            uint32_t rb = (d & rbMask) + (s & rbMask);
+            c = rb & rbCarry;
+            rb |= c - (c >> rbShift);
+            *dst = static_cast<uint16_t>(rb | g);
+        }
+    };
+    Walk<2>(n, sx, sy, attr, static_cast<int>(m_fClipBottom), span);
+}

@@ -1,0 +1,69 @@
+// The software rasteriser: clipped polygons are walked edge by edge and filled
+// span by span into a 16-bit surface, with perspective correction every 16
+// pixels and 16.16 texture steps in between.
+#pragma once
+
+#include <cstdint>
+
+#include "qvn_EngDisplay.h"
+#include "qvn_PixelFormat.h"
+#include "qvn_cRenderer.h"
+#include "qvn_cTextureCache.h"
+
+class qvn_cSoftRenderer : public qvn_cRenderer {
+public:
+    static constexpr int kSpanPixels = 1024;
+
+    // display: the screen Begin locks. Null: the target set with SetTarget,
+    // else g_pDisplay as it is when Begin runs.
+    explicit qvn_cSoftRenderer(qvn_cEngDisplay* display = nullptr);
+    ~qvn_cSoftRenderer() override = default;
+
+    void DrawFace(qvn_cFace* face) override;
+    void Fill(qvn_cFace* polygon) override;
+    void Begin() override;
+    void End() override;
+    qvn_cMaterial* NewMaterial() override;
+    qvn_cTexture* NewTexture() override;
+
+    // A surface of our own (tools, tests, benchmarks): Begin draws into it when
+    // there is no display. Sets the clip bounds from the size.
+    void SetTarget(uint16_t* pixels, int width, int height, int pitchPixels, const qvn_cPixelFormat& pixelFormat);
+    // The cache textures are looked up in; default: g_pTextureStore.
+    void SetTextureCache(qvn_cTextureCache* cache) { m_pCache = cache; }
+    qvn_cTextureCache* TextureCache() const {
+        return m_pCache ? m_pCache : dynamic_cast<qvn_cTextureCache*>(g_pTextureStore);
+    }
+    // Unit 0 or 1 := the texture's slot (uploading it on first use); null when
+    // the cache cannot hold it, and faces needing that unit are then skipped.
+    void BindTexture(qvn_cTexture* texture, int unit) {
+        qvn_cTextureCache* cache = TextureCache();
+        m_pUnit[unit & 1] = cache ? cache->Lookup(texture) : nullptr;
+    }
+    // The locked surface, null outside Begin/End or when the lock failed.
+    uint16_t* Pixels() const { return m_pPixels; }
+
+    qvn_cEngDisplay* m_pDisplay;
+    uint16_t* m_pPixels = nullptr;
+    int32_t m_nPitchPixels = 0;
+    int32_t m_nPitchBytes = 0;
+    const uint8_t* m_pUnit[2] = {nullptr, nullptr};
+    uint32_t m_nRBMask = 0, m_nRBCarry = 0, m_nGMask = 0, m_nGCarry = 0;
+    int32_t m_nGShift = 6, m_nRBShift = 5;
+    uint16_t m_SpanBuffer[kSpanPixels];
+    uint8_t m_IndexBuffer[kSpanPixels];
+
+private:
+    void SetPixelFormat(const qvn_cPixelFormat& pf);
+    qvn_cEngDisplay* Display() const;
+    bool PolygonDrawable(const qvn_cFace* poly) const;
+    template <int kind>
+    void FillPerspective(const qvn_cFace* poly);
+    void FillEnvironment(const qvn_cFace* poly, bool add);
+
+    qvn_cTextureCache* m_pCache = nullptr;
+    qvn_cEngDisplay* m_pLocked = nullptr;  // the display locked by Begin
+    uint16_t* m_pTargetPixels = nullptr;
+    int32_t m_nTargetPitch = 0;
+    int32_t m_nWidth = 320, m_nHeight = 240;
+};

@@ -1,0 +1,645 @@
+// Clipper, span fillers, materials, the texture cache and the shade tables:
+// what ends up in the 16-bit surface for a face.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "qvn_Display_capture.h"
+#include "qvn_Png.h"
+#include "qvn_TestScene.h"
+#include "qvn_cImporter.h"
+#include "qvn_cMaterial.h"
+#include "qvn_cPalette.h"
+#include "qvn_cScene.h"
+#include "qvn_cSoftRenderer.h"
+#include "qvn_cTextureCache.h"
+
+namespace {
+
+constexpr int W = 320, H = 240;
+
+struct P {
+    float x, y, u, v;
+};
+
+class Raster : public ::testing::Test {
+protected:
+    void SetUp() override {
+        pf_.SetFromMasks(16, 0xF800, 0x07E0, 0x001F, false);
+        ASSERT_TRUE(cache_.Create(&pf_));
+        screen_.assign(W * H, 0);
+        r_.SetTarget(screen_.data(), W, H, W, pf_);
+        r_.SetTextureCache(&cache_);
+        for (int i = 0; i < qvn_cFace::kMaxVertices; ++i) poly_.m_pVertex[i] = &verts_[i];
+        poly_.m_pMesh = &mesh_;
+        mesh_.m_bVisible = 1;
+    }
+    // A texture whose index at (x, y) is f(x, y), palette from pal (768 bytes)
+    // or grey ramp.
+    std::unique_ptr<qvn_cTextureSoft> Texture(std::function<uint8_t(int, int)> f, const std::vector<uint8_t>& pal = {}) {
+        std::vector<uint8_t> idx(256 * 256);
+        for (int y = 0; y < 256; ++y)
+            for (int x = 0; x < 256; ++x) idx[y * 256 + x] = f(x, y);
+        std::vector<uint8_t> p = pal;
+        if (p.empty()) {
+            p.resize(768);
+            for (int i = 0; i < 768; ++i) p[i] = static_cast<uint8_t>(i / 3);
+        }
+        auto t = std::make_unique<qvn_cTextureSoft>();
+        EXPECT_TRUE(t->loadIndexed(idx.data(), p.data(), 256, 256));
+        return t;
+    }
+    // Screen-space polygon at depth 1 (so u/z = u).
+    void Poly(std::initializer_list<P> pts) {
+        int n = 0;
+        for (const P& p : pts) {
+            verts_[n].m_Screen = {p.x, p.y};
+            verts_[n].m_CamPos = qvn_cVector(0, 1, 0);
+            qvn_cCorner& c = poly_.m_Corner[n];
+            c = qvn_cCorner();
+            c.iz = 1.0f;
+            c.uz = c.u = p.u;
+            c.vz = c.v = p.v;
+            ++n;
+        }
+        poly_.m_nVertexCount = n;
+    }
+    void Fill(int mode, const uint8_t* unit0, const uint8_t* unit1 = nullptr) {
+        r_.SetRenderMode(mode);
+        r_.m_pUnit[0] = unit0;
+        r_.m_pUnit[1] = unit1;
+        r_.Begin();
+        r_.Fill(&poly_);
+        r_.End();
+    }
+    uint16_t& At(int x, int y) { return screen_[y * W + x]; }
+    // Rows holding at least one pixel other than background.
+    std::vector<int> Rows(uint16_t background = 0) {
+        std::vector<int> rows;
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x)
+                if (At(x, y) != background) {
+                    rows.push_back(y);
+                    break;
+                }
+        return rows;
+    }
+
+    qvn_cPixelFormat pf_;
+    qvn_cTextureCache cache_;
+    std::vector<uint16_t> screen_;
+    qvn_cSoftRenderer r_;
+    qvn_cMesh mesh_;
+    qvn_cFace poly_{3};
+    qvn_cVertex verts_[qvn_cFace::kMaxVertices];
+};
+
+TEST_F(Raster, TriangleFillsItsRowsAndItsMirrorNothing) {
+    auto tex = Texture([](int, int) { return 200; });
+    const uint8_t* slot = cache_.Lookup(tex.get());
+    ASSERT_NE(slot, nullptr);
+    Poly({{10, 10, 0, 0}, {5, 50, 0, 1}, {60, 50, 1, 1}});
+    Fill(QVN_MODE_COPY, slot);
+    // The walk covers rows 10 .. 49; row 10 is the apex, where both edges
+    // start at x = 10 and the span [ceil 10, ceil 10) is empty.
+    const std::vector<int> rows = Rows();
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows.front(), 11);
+    EXPECT_EQ(rows.back(), 49);
+    EXPECT_EQ(rows.size(), 39u);
+    // Row 49: from ceil of the left edge to the right edge, exclusive.
+    EXPECT_NE(At(6, 49), 0);
+    EXPECT_EQ(At(4, 49), 0);
+
+    screen_.assign(W * H, 0);
+    Poly({{60, 50, 1, 1}, {5, 50, 0, 1}, {10, 10, 0, 0}});
+    Fill(QVN_MODE_COPY, slot);
+    EXPECT_TRUE(Rows().empty());
+}
+
+TEST_F(Raster, TextureCoordinatesWrapEvery256Texels) {
+    // Texel (x, y) holds the 16-bit value y * 256 + x, written straight into
+    // the slot, so every pixel tells which texel it came from.
+    auto tex = Texture([](int, int) { return 0; });
+    uint8_t* slot = cache_.Lookup(tex.get());
+    ASSERT_NE(slot, nullptr);
+    for (int i = 0; i < 65536; ++i) reinterpret_cast<uint16_t*>(slot)[i] = static_cast<uint16_t>(i);
+    Poly({{10, 10, 1.5f, 0}, {10, 20, 1.5f, 0}, {40, 20, 1.5f, 0}, {40, 10, 1.5f, 0}});
+    Fill(QVN_MODE_COPY, slot);
+    EXPECT_EQ(At(20, 15), 126);  // 1.5 * 255 = 382.5 texels, wrapped
+}
+
+TEST_F(Raster, PerspectiveFillFollowsTheTrueDivide) {
+    auto tex = Texture([](int, int) { return 0; });
+    uint8_t* slot = cache_.Lookup(tex.get());
+    for (int i = 0; i < 65536; ++i) reinterpret_cast<uint16_t*>(slot)[i] = static_cast<uint16_t>(i);
+    // A strongly receding quad: depth 1 at the top, 8 at the bottom.
+    const float x[4] = {20, 20, 300, 300}, y[4] = {10, 230, 230, 10};
+    const float z[4] = {1, 8, 8, 1}, u[4] = {0, 0, 0.9f, 0.9f}, v[4] = {0, 0.9f, 0.9f, 0};
+    poly_.m_nVertexCount = 4;
+    for (int i = 0; i < 4; ++i) {
+        verts_[i].m_Screen = {x[i], y[i]};
+        qvn_cCorner& c = poly_.m_Corner[i];
+        c.iz = 1.0f / z[i];
+        c.uz = u[i] * c.iz;
+        c.vz = v[i] * c.iz;
+    }
+    Fill(QVN_MODE_COPY, slot);
+    // The slow way: one divide per pixel from the screen-linear values (the
+    // quad's left and right edges are vertical, so rows interpolate in y).
+    int checked = 0, off = 0;
+    for (int py = 10; py < 230; ++py) {
+        const float t = (py - 10) / 220.0f;
+        const float iz = 1.0f + (1.0f / 8 - 1.0f) * t;
+        const float vz = 0.9f / 8 * t;
+        for (int px = 20; px < 300; ++px) {
+            const float s = (px - 20) / 280.0f;
+            const float uz = 0.9f * iz * s;
+            const int ue = static_cast<int>(std::lround(uz / iz * 255.0f)) & 255;
+            const int ve = static_cast<int>(std::lround(vz / iz * 255.0f)) & 255;
+            const uint16_t p = At(px, py);
+            const int du = std::abs((p & 255) - ue), dv = std::abs((p >> 8) - ve);
+            ++checked;
+            if (du > 2 || dv > 2) ++off;
+        }
+    }
+    EXPECT_GT(checked, 50000);
+    EXPECT_EQ(off, 0);
+}
+
+TEST_F(Raster, AdditiveSaturatesEachChannel) {
+    std::vector<uint8_t> white(768, 255);
+    auto tex = Texture([](int, int) { return 7; }, white);
+    const uint8_t* slot = cache_.Lookup(tex.get());
+    screen_.assign(W * H, 0xFFFF);
+    Poly({{0, 0, 0, 0}, {0, 100, 0, 1}, {100, 100, 1, 1}});
+    Fill(QVN_MODE_ADD, slot);
+    for (int i = 0; i < W * H; ++i) ASSERT_EQ(screen_[i], 0xFFFF) << i;
+
+    // Half-intensity grey on itself: each channel doubles, red and blue to
+    // their maximum plus nothing spilled into the neighbour.
+    std::vector<uint8_t> grey(768, 128);
+    auto tex2 = Texture([](int, int) { return 3; }, grey);
+    const uint8_t* slot2 = cache_.Lookup(tex2.get());
+    const uint16_t g = pf_.Pack(0x808080);
+    screen_.assign(W * H, g);
+    Fill(QVN_MODE_ADD, slot2);
+    EXPECT_EQ(At(10, 50), 0xFFFF);
+    screen_.assign(W * H, 0);
+    Fill(QVN_MODE_ADD, slot2);
+    EXPECT_EQ(At(10, 50), g);
+}
+
+TEST_F(Raster, MaskedModeLeavesHoles) {
+    std::vector<uint8_t> pal(768, 0);
+    for (int i = 3; i < 768; ++i) pal[i] = 255;  // index 0 black, others white
+    auto tex = Texture([](int, int) { return 9; }, pal);
+    auto mask = Texture([](int x, int) { return x < 128 ? 0 : 1; }, pal);
+    const uint8_t* t0 = cache_.Lookup(tex.get());
+    const uint8_t* t1 = cache_.Lookup(mask.get());
+    screen_.assign(W * H, 0x1234);
+    Poly({{0, 0, 0, 0}, {0, 200, 0, 0}, {256, 200, 1, 0}, {256, 0, 1, 0}});
+    Fill(QVN_MODE_MASK, t0, t1);
+    EXPECT_EQ(At(30, 100), 0x1234);   // mask 0: the screen shows through
+    EXPECT_EQ(At(200, 100), 0xFFFF);  // mask set: the texture
+}
+
+TEST_F(Raster, FoggedFillDarkensThroughTheShadeTable) {
+    std::vector<uint8_t> pal(768);
+    for (int i = 0; i < 768; ++i) pal[i] = 200;
+    auto tex = Texture([](int, int) { return 5; }, pal);
+    tex->m_bFogged = 1;
+    const uint8_t* slot = cache_.Lookup(tex.get());
+    ASSERT_NE(slot, nullptr);
+    EXPECT_EQ(cache_.SlotOf(slot), 0);
+    Poly({{0, 0, 0, 0}, {0, 100, 0, 1}, {100, 100, 1, 1}, {100, 0, 1, 0}});
+    for (int i = 0; i < 4; ++i) verts_[i].m_Shade.fogOverZ = 0.5f;
+    Fill(QVN_MODE_FOG, slot);
+    // Level 127 of 256 towards black: ceil(200 - 127/256 * 200) = 101.
+    EXPECT_EQ(At(50, 50), pf_.Pack(0x656565));
+    for (int i = 0; i < 4; ++i) verts_[i].m_Shade.fogOverZ = 0.0f;
+    Fill(QVN_MODE_FOG, slot);
+    EXPECT_EQ(At(50, 50), pf_.Pack(0xC8C8C8));
+}
+
+TEST_F(Raster, EnvironmentFillIsAffine) {
+    auto tex = Texture([](int, int) { return 0; });
+    uint8_t* slot = cache_.Lookup(tex.get());
+    for (int i = 0; i < 65536; ++i) reinterpret_cast<uint16_t*>(slot)[i] = static_cast<uint16_t>(i);
+    Poly({{0, 0, 0, 0}, {0, 100, 0, 0}, {100, 100, 0, 0}, {100, 0, 0, 0}});
+    const float eu[4] = {0, 0, 1, 1}, ev[4] = {0, 1, 1, 0};
+    for (int i = 0; i < 4; ++i) {
+        poly_.m_Corner[i].euz = eu[i] * 0.5f;
+        poly_.m_Corner[i].evz = ev[i] * 0.5f;
+        poly_.m_Corner[i].iz = 0.5f;
+    }
+    Fill(QVN_MODE_ENV, nullptr, slot);
+    EXPECT_NEAR(At(50, 50) & 255, 127, 2);
+    EXPECT_NEAR(At(50, 50) >> 8, 127, 2);
+    EXPECT_EQ(At(0, 0), 0);
+}
+
+TEST_F(Raster, ClippedFacesNeverTouchTheLastColumnOrRow) {
+    auto tex = Texture([](int, int) { return 99; });
+    const uint8_t* slot = cache_.Lookup(tex.get());
+    for (auto& f : mesh_.m_bClip) f = 1;
+    mesh_.m_bClip[QVN_CLIP_NEAR] = mesh_.m_bClip[QVN_CLIP_FAR] = 0;
+    qvn_cFace face(3);
+    qvn_cVertex v[3];
+    const float sx[3] = {-50, -50, 400}, sy[3] = {-50, 400, 400};
+    for (int i = 0; i < 3; ++i) {
+        face.m_pVertex[i] = &v[i];
+        v[i].m_Screen = {sx[i], sy[i]};
+        v[i].m_CamPos = qvn_cVector(0, 2, 0);
+    }
+    face.m_pMesh = &mesh_;
+    r_.SetRenderMode(QVN_MODE_COPY);
+    r_.m_pUnit[0] = slot;
+    r_.Begin();
+    r_.DrawFace(&face);
+    qvn_cFace face2 = face;  // the other half of a full-screen quad
+    qvn_cVertex v2[3];
+    const float sx2[3] = {-50, 400, 400}, sy2[3] = {-50, 400, -50};
+    for (int i = 0; i < 3; ++i) {
+        face2.m_pVertex[i] = &v2[i];
+        v2[i].m_Screen = {sx2[i], sy2[i]};
+        v2[i].m_CamPos = qvn_cVector(0, 2, 0);
+    }
+    r_.DrawFace(&face2);
+    r_.End();
+    for (int y = 0; y < H; ++y) ASSERT_EQ(At(319, y), 0) << y;
+    for (int x = 0; x < W; ++x) ASSERT_EQ(At(x, 239), 0) << x;
+    EXPECT_NE(At(0, 0), 0);
+    EXPECT_NE(At(318, 238), 0);
+    EXPECT_NE(At(318, 0), 0);
+
+    // Wholly beyond the right bound: culled.
+    for (int i = 0; i < 3; ++i) v[i].m_Screen.x = 330.0f + i;
+    EXPECT_EQ(r_.Clip(&face), nullptr);
+}
+
+TEST_F(Raster, NearClipMakesFourCornersWithInterpolatedTexture) {
+    qvn_cCamera cam;
+    cam.SetFov(1.5707964f);
+    g_pCurrentCamera = &cam;
+    for (auto& f : mesh_.m_bClip) f = 0;
+    mesh_.m_bClip[QVN_CLIP_NEAR] = 1;
+    qvn_cFace face(3);
+    qvn_cVertex v[3];
+    const qvn_cVector pos[3] = {{0, 0.5f, 0}, {1, 3, -1}, {1, 3, 1}};
+    const float u[3] = {0, 1, 1};
+    for (int i = 0; i < 3; ++i) {
+        face.m_pVertex[i] = &v[i];
+        v[i].m_CamPos = pos[i];
+        face.m_Corner[i].u = u[i];
+        face.m_Corner[i].v = 0.25f;
+    }
+    face.m_pMesh = &mesh_;
+    r_.SetRenderMode(QVN_MODE_COPY);
+    qvn_cFace* out = r_.Clip(&face);
+    ASSERT_NE(out, nullptr);
+    ASSERT_EQ(out->m_nVertexCount, 4);
+    int onPlane = 0;
+    for (int i = 0; i < 4; ++i) {
+        const qvn_cCorner& c = out->m_Corner[i];
+        const float depth = 1.0f / c.iz;
+        EXPECT_GE(depth, 1.0f - 1e-6f);
+        if (std::fabs(depth - 1.0f) < 1e-6f) {
+            ++onPlane;
+            // 0.5 -> 1 of the way 0.5 -> 3: t = 0.2 towards a u of 1.
+            EXPECT_NEAR(c.uz / c.iz, 0.2f, 1e-6f);
+            EXPECT_NEAR(c.vz / c.iz, 0.25f, 1e-6f);
+        }
+    }
+    EXPECT_EQ(onPlane, 2);
+    g_pCurrentCamera = nullptr;
+}
+
+TEST_F(Raster, ClippingByEveryPlaneStaysWithinEightVertices) {
+    qvn_cCamera cam;
+    cam.SetFov(1.5707964f);
+    g_pCurrentCamera = &cam;
+    for (auto& f : mesh_.m_bClip) f = 1;
+    mesh_.m_bClip[QVN_CLIP_FAR] = 0;
+    uint32_t seed = 12345;
+    auto rnd = [&](float lo, float hi) {
+        seed = seed * 1664525u + 1013904223u;
+        return lo + (hi - lo) * static_cast<float>(seed >> 8) / 16777216.0f;
+    };
+    int maxSeen = 0;
+    for (int trial = 0; trial < 2000; ++trial) {
+        qvn_cFace face(3);
+        qvn_cVertex v[3];
+        for (int i = 0; i < 3; ++i) {
+            face.m_pVertex[i] = &v[i];
+            v[i].m_CamPos = qvn_cVector(rnd(-40, 40), rnd(-5, 20), rnd(-40, 40));
+            if (v[i].m_CamPos.y >= 1.0f) {
+                v[i].m_Screen.x = 160 + cam.m_fFocal * v[i].m_CamPos.x / v[i].m_CamPos.y;
+                v[i].m_Screen.y = 120 - cam.m_fFocal * v[i].m_CamPos.z / v[i].m_CamPos.y;
+            }
+        }
+        face.m_pMesh = &mesh_;
+        r_.SetRenderMode(QVN_MODE_FOG);
+        const qvn_cFace* out = r_.Clip(&face);
+        if (!out) continue;
+        ASSERT_LE(out->m_nVertexCount, 8);
+        maxSeen = std::max(maxSeen, out->m_nVertexCount);
+        for (int i = 0; i < out->m_nVertexCount; ++i) {
+            const qvn_cScreenPoint& s = out->m_pVertex[i]->m_Screen;
+            EXPECT_GE(s.x, 0.0f);
+            EXPECT_LE(s.x, 319.0f);
+            EXPECT_GE(s.y, 0.0f);
+            EXPECT_LE(s.y, 239.0f);
+        }
+    }
+    EXPECT_GE(maxSeen, 6);
+    g_pCurrentCamera = nullptr;
+}
+
+TEST_F(Raster, NoSurfaceMeansNoPixels) {
+    auto tex = Texture([](int, int) { return 1; });
+    const uint8_t* slot = cache_.Lookup(tex.get());
+    Poly({{0, 0, 0, 0}, {0, 100, 0, 1}, {100, 100, 1, 1}});
+    r_.SetTarget(nullptr, W, H, W, pf_);
+    Fill(QVN_MODE_COPY, slot);  // must not crash
+    r_.SetTarget(screen_.data(), W, H, W, pf_);
+    Fill(QVN_MODE_COPY, nullptr);  // a unit the cache could not fill: skipped
+    EXPECT_TRUE(Rows().empty());
+}
+
+// Through a display: Begin locks it, End unlocks it, the pixel format is the
+// display's. On 5-5-5 green saturates within its five bits.
+TEST_F(Raster, DrawsIntoTheLockedDisplayInItsFormat) {
+    qvn_cCaptureDisplay display(0x7C00, 0x03E0, 0x001F);
+    ASSERT_TRUE(display.Init("display", W, H, 16, 0));
+    qvn_cSoftRenderer r(&display);
+    r.SetTextureCache(&cache_);
+    EXPECT_EQ(r.m_nRBMask, 0x7C1Fu);
+    EXPECT_EQ(r.m_nGCarry, 0x0400u);
+    std::vector<uint8_t> green(768, 0);
+    for (int i = 0; i < 256; ++i) green[3 * i + 1] = 255;
+    qvn_cTextureCache cache555;
+    ASSERT_TRUE(cache555.Create(&display.m_PixelFormat));
+    r.SetTextureCache(&cache555);
+    auto tex = Texture([](int, int) { return 4; }, green);
+    const uint8_t* slot = cache555.Lookup(tex.get());
+    display.Lock();
+    std::fill(display.m_pSurfacePixels, display.m_pSurfacePixels + W * H, 0x03E0);
+    display.Unlock();
+    Poly({{0, 0, 0, 0}, {0, 100, 0, 1}, {100, 100, 1, 1}});
+    r.SetRenderMode(QVN_MODE_ADD);
+    r.m_pUnit[0] = slot;
+    r.Begin();
+    ASSERT_NE(r.Pixels(), nullptr);
+    r.Fill(&poly_);
+    r.End();
+    EXPECT_EQ(display.m_pSurfacePixels, nullptr);  // unlocked again
+    display.Flip();
+    // Green saturated; its carry bit stays (as on 5-6-5), blue is untouched.
+    EXPECT_EQ(display.Presented()[50 * W + 10], 0x07E0);
+
+    // A display that cannot be locked: the frame's faces are skipped.
+    qvn_cCaptureDisplay dead;
+    qvn_cSoftRenderer r2(&dead);
+    r2.SetRenderMode(QVN_MODE_COPY);
+    r2.m_pUnit[0] = slot;
+    r2.Begin();
+    EXPECT_EQ(r2.Pixels(), nullptr);
+    r2.Fill(&poly_);
+    r2.End();
+}
+
+// ---- materials and the cache ----------------------------------------------
+
+TEST_F(Raster, SelectChoosesModeAndUnits) {
+    std::vector<uint8_t> idx(256 * 256, 1), pal(768, 100);
+    auto texture = [&] {
+        qvn_cTextureSoft* t = new qvn_cTextureSoft();
+        t->loadIndexed(idx.data(), pal.data(), 256, 256);
+        return t;
+    };
+    struct Case {
+        int type;
+        bool t0, t1, t2, fogged;
+        int mode;
+    };
+    const Case cases[] = {
+        {0, true, false, false, false, QVN_MODE_ADD},   {0, false, false, false, false, QVN_MODE_COPY},
+        {2, true, false, true, false, QVN_MODE_MASK},   {2, true, true, true, false, QVN_MODE_MASK},
+        {2, true, true, false, false, QVN_MODE_TEX_ENV}, {2, true, false, false, false, QVN_MODE_COPY},
+        {2, true, false, false, true, QVN_MODE_FOG},    {2, false, true, false, false, QVN_MODE_ENV},
+        {2, false, false, false, false, QVN_MODE_COPY}, {5, true, true, true, false, QVN_MODE_COPY},
+    };
+    for (const Case& c : cases) {
+        qvn_cSoftMaterial mat(&r_);
+        mat.m_nType = c.type;
+        if (c.t0) mat.m_pTexture[0] = texture();
+        if (c.t1) mat.m_pTexture[1] = texture();
+        if (c.t2) mat.m_pTexture[2] = texture();
+        if (c.t0) mat.m_pTexture[0]->m_bFogged = c.fogged;
+        r_.m_pCurrentMaterial = nullptr;
+        mat.Select();
+        EXPECT_EQ(r_.m_nRenderMode, c.mode) << c.type << c.t0 << c.t1 << c.t2 << c.fogged;
+        EXPECT_EQ(r_.m_nRenderMode2, c.mode);
+        EXPECT_EQ(r_.m_nAttribSet, c.mode & 0x700);
+        r_.m_pCurrentMaterial = nullptr;
+    }
+}
+
+TEST_F(Raster, SelectingTwiceChangesNothingAndUnboundUnitsKeepTheirTexture) {
+    std::vector<uint8_t> idx(256 * 256, 1), pal(768, 100);
+    qvn_cSoftMaterial a(&r_), b(&r_);
+    a.m_nType = 2;
+    a.m_pTexture[0] = new qvn_cTextureSoft();
+    a.m_pTexture[0]->loadIndexed(idx.data(), pal.data(), 256, 256);
+    a.Select();
+    const uint8_t* unit0 = r_.m_pUnit[0];
+    ASSERT_NE(unit0, nullptr);
+    EXPECT_EQ(r_.m_nRenderMode, QVN_MODE_COPY);
+    a.m_pTexture[0]->m_bFogged = 1;  // changed in between: still nothing
+    a.Select();
+    EXPECT_EQ(r_.m_nRenderMode, QVN_MODE_COPY);
+    // Type 0 without texture 0: mode 0x100 drawing whatever unit 0 held.
+    b.m_nType = 0;
+    b.Select();
+    EXPECT_EQ(r_.m_nRenderMode, QVN_MODE_COPY);
+    EXPECT_EQ(r_.m_pUnit[0], unit0);
+    EXPECT_EQ(r_.m_pCurrentMaterial, &b);
+}
+
+TEST_F(Raster, CacheSlotsFogResetAndFullCache) {
+    std::vector<uint8_t> idx(256 * 256, 1), pal(768, 100);
+    std::vector<std::unique_ptr<qvn_cTextureSoft>> textures;
+    auto make = [&](bool fogged) {
+        textures.emplace_back(new qvn_cTextureSoft());
+        textures.back()->loadIndexed(idx.data(), pal.data(), 256, 256);
+        textures.back()->m_bFogged = fogged;
+        return textures.back().get();
+    };
+    // Slot addresses are 128 KiB aligned and 128 KiB apart.
+    for (int i = 0; i < qvn_cTextureCache::kSlotCount; ++i) {
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(cache_.SlotAddress(i)) % 0x20000, 0u);
+        if (i) {
+            EXPECT_EQ(cache_.SlotAddress(i) - cache_.SlotAddress(i - 1), 0x20000);
+        }
+    }
+    qvn_cTexture* fogged = make(true);
+    EXPECT_EQ(cache_.SlotOf(cache_.Lookup(fogged)), 0);
+    EXPECT_EQ(cache_.SlotOf(cache_.Lookup(fogged)), 0);  // found, not uploaded again
+    qvn_cTexture* plain = make(false);
+    EXPECT_EQ(cache_.SlotOf(cache_.Lookup(plain)), 2);  // the fogged one took two
+    EXPECT_EQ(cache_.SlotAddress(0)[0], 1);              // indices, not colours
+
+    cache_.Reset();
+    qvn_cTexture* fresh = make(false);
+    EXPECT_EQ(cache_.SlotOf(cache_.Lookup(fresh)), 0);
+    // Uploaded before the reset: nothing left to upload.
+    EXPECT_EQ(cache_.Lookup(plain), nullptr);
+
+    for (int i = 1; i < qvn_cTextureCache::kSlotCount; ++i) ASSERT_NE(cache_.Lookup(make(false)), nullptr) << i;
+    EXPECT_EQ(cache_.Lookup(make(false)), nullptr);  // full
+    // A face whose material cannot be bound draws nothing.
+    qvn_cSoftMaterial m(&r_);
+    m.m_nType = 2;
+    m.m_pTexture[0] = new qvn_cTextureSoft();
+    m.m_pTexture[0]->loadIndexed(idx.data(), pal.data(), 256, 256);
+    m.Select();
+    EXPECT_EQ(r_.m_pUnit[0], nullptr);
+    Poly({{0, 0, 0, 0}, {0, 100, 0, 1}, {100, 100, 1, 1}});
+    r_.Begin();
+    r_.Fill(&poly_);
+    r_.End();
+    EXPECT_TRUE(Rows().empty());
+}
+
+TEST_F(Raster, FoggedTextureNeedsRoomForItsTable) {
+    std::vector<uint8_t> idx(256 * 256, 1), pal(768, 100);
+    std::vector<std::unique_ptr<qvn_cTextureSoft>> textures;
+    for (int i = 0; i < qvn_cTextureCache::kSlotCount - 1; ++i) {
+        textures.emplace_back(new qvn_cTextureSoft());
+        textures.back()->loadIndexed(idx.data(), pal.data(), 256, 256);
+        ASSERT_NE(cache_.Lookup(textures.back().get()), nullptr);
+    }
+    qvn_cTextureSoft last;
+    last.loadIndexed(idx.data(), pal.data(), 256, 256);
+    last.m_bFogged = 1;
+    EXPECT_EQ(cache_.Lookup(&last), nullptr);  // slot 102 has no next slot
+}
+
+TEST_F(Raster, DestroyedTextureFreesItsSlot) {
+    std::vector<uint8_t> idx(256 * 256, 1), red(768, 0), blue(768, 0);
+    red[3] = 255;
+    blue[5] = 255;
+    auto* a = new qvn_cTextureSoft();
+    a->loadIndexed(idx.data(), red.data(), 256, 256);
+    const uint8_t* slotA = cache_.Lookup(a);
+    delete a;
+    // A new texture, maybe at the same address, must get its own pixels.
+    auto* b = new qvn_cTextureSoft();
+    b->loadIndexed(idx.data(), blue.data(), 256, 256);
+    const uint8_t* slotB = cache_.Lookup(b);
+    ASSERT_NE(slotB, nullptr);
+    EXPECT_EQ(slotA, slotB);  // the freed slot is reused
+    EXPECT_EQ(reinterpret_cast<const uint16_t*>(slotB)[0], 0x001F);
+    delete b;
+}
+
+TEST(Palette, ShadeTables) {
+    qvn_cPixelFormat pf;
+    pf.SetFromMasks(16, 0xF800, 0x07E0, 0x001F, false);
+    std::vector<uint8_t> rgb(768, 0);
+    rgb[3] = rgb[4] = rgb[5] = 255;  // entry 1 white
+    std::vector<uint16_t> table(qvn_cPalette::kTableEntries);
+    qvn_cPalette pal;
+    const qvn_cPaletteColor white(255, 255, 255), black(0, 0, 0);
+    ASSERT_TRUE(pal.buildShadeTable(rgb.data(), table.data(), &white, &pf));
+    // Black towards white at level 128: ceil(0.5 * 255) = 128 per channel.
+    EXPECT_EQ(table[0 * 256 + 128], pf.Pack(0x808080));
+    EXPECT_EQ(table[0 * 256 + 0], 0);
+    qvn_cPaletteColor* records = pal.m_pPalette;
+    ASSERT_TRUE(pal.buildShadeTable(rgb.data(), table.data(), &black, &pf));
+    EXPECT_EQ(pal.m_pPalette, records);  // arrays reused
+    EXPECT_EQ(table[1 * 256 + 0], 0xFFFF);
+    // Level 255 is 255/256 of the way: ceil(255 - 255 * 255/256) = 1.
+    EXPECT_EQ(table[1 * 256 + 255], pf.Pack(0x010101));
+    EXPECT_FLOAT_EQ(pal.m_pPalette[1].m_fGreen, 255.0f);
+}
+
+// ---- whole scenes through every mode ----------------------------------------
+
+class Golden : public Raster {
+protected:
+    uint32_t RenderCrc(qvntest::Scene s, int frame, uint16_t background) {
+        // The square turns about Z over 30 keys (past a quarter turn and a half it
+    // shows its back, which draws nothing).
+        qvntest::Track t;
+        t.isStatic = false;
+        t.keys.clear();
+        for (int k = 0; k < 30; ++k) t.keys.push_back(qvntest::Key{0, 0, 0, k * 0.1f, 0, 0, 1});
+        s.objects[2].tracks = {t};
+        s.meshes[0] = qvntest::Square(2, 6.0f, 0.0f, 0, 2.0f);
+        const std::vector<uint8_t> bytes = s.Build();
+        qvn_cScene scene;
+        scene.m_pRenderer = &r_;
+        qvn_cImporter importer;
+        EXPECT_TRUE(importer.LoadBuffer(bytes.data(), bytes.size(), &scene));
+        cache_.Reset();
+        r_.m_pCurrentMaterial = nullptr;
+        cache_.PrepareScene(&scene);
+        screen_.assign(W * H, background);
+        scene.m_nFrame = frame;
+        scene.Render();
+        return qvn_Crc32(screen_.data(), screen_.size() * 2);
+    }
+};
+
+TEST_F(Golden, EveryModeRendersTheSameTwice) {
+    struct Mode {
+        const char* what;
+        int flags, type;
+        bool fog;
+        int mode;
+    };
+    const Mode modes[] = {
+        {"copy", 1, 2, false, QVN_MODE_COPY},       {"additive", 1, 0, false, QVN_MODE_ADD},
+        {"masked", 1 | 4, 2, false, QVN_MODE_MASK}, {"environment", 2, 2, false, QVN_MODE_ENV},
+        {"texture + env", 1 | 2, 2, false, QVN_MODE_TEX_ENV}, {"fogged", 1, 2, true, QVN_MODE_FOG},
+    };
+    std::vector<uint32_t> all;
+    for (const Mode& m : modes) {
+        qvntest::Scene s = qvntest::BasicScene(m.flags, m.type);
+        s.fog = m.fog;
+        s.cameras[0].farDistance = 30.0f;
+        // A mask with holes: index 0 made black.
+        s.materials[0].tex[3].palette[0] = s.materials[0].tex[3].palette[1] = s.materials[0].tex[3].palette[2] = 0;
+        for (size_t i = 0; i < s.materials[0].tex[3].pixels.size(); ++i)
+            s.materials[0].tex[3].pixels[i] = (i / 16) % 2 ? 0 : 200;
+        for (int frame : {0, 5, 12}) {
+            SCOPED_TRACE(std::string(m.what) + " frame " + std::to_string(frame));
+            const uint32_t a = RenderCrc(s, frame, 0x0841);
+            EXPECT_EQ(r_.m_nRenderMode, m.mode);
+            int drawn = 0;
+            for (uint16_t p : screen_) drawn += p != 0x0841;
+            EXPECT_GT(drawn, 5000);
+            EXPECT_EQ(At(319, 120), 0x0841);
+            EXPECT_EQ(RenderCrc(s, frame, 0x0841), a);
+            all.push_back(a);
+        }
+    }
+    // The pictures of this renderer as reviewed (x86-64, SSE float math): a
+    // change here is a change in what the show looks like.
+    const uint32_t golden[] = {0x97E67844, 0x8767BBC9, 0x209A9FA6, 0x07D05A2D, 0x7FDAF559, 0x5D146272,
+                               0xE4998F07, 0x08A7D25D, 0x91478FFF, 0xCD9C4E21, 0x118DD000, 0xAB885DAB,
+                               0xAC703331, 0x1DE08439, 0xBD29FC0D, 0x39D1F77A, 0x67367865, 0x9036C011};
+    ASSERT_EQ(all.size(), std::size(golden));
+    for (size_t i = 0; i < all.size(); ++i) EXPECT_EQ(all[i], golden[i]) << "picture " << i;
+    // Different modes and frames give different pictures.
+    std::sort(all.begin(), all.end());
+    EXPECT_EQ(std::unique(all.begin(), all.end()), all.end());
+}
+
+}  // namespace
