@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 #include <string>
 #include <vector>
 
@@ -107,6 +109,8 @@ int main(int argc, char** argv) {
         last = out ? 0 : 0x7FFFFFFF;
     }
     if (!out) return Play(path, first, last);
+    std::error_code madeDir;
+    std::filesystem::create_directories(out, madeDir);
 
     qvn_SetLogEcho(stderr);
     constexpr int kWidth = 320, kHeight = 240;
