@@ -41,3 +41,15 @@ function(qvn_library name)
   endif()
   qvn_warnings(${name})
 endfunction()
+
+# Adds every subfolder of the current folder that has a CMakeLists.txt, in
+# name order (tools/, tests/ and bench/ grow one folder per subsystem).
+function(qvn_add_subfolders)
+  file(GLOB children LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  list(SORT children)
+  foreach(child ${children})
+    if(IS_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${child} AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${child}/CMakeLists.txt)
+      add_subdirectory(${child})
+    endif()
+  endforeach()
+endfunction()
