@@ -1,0 +1,53 @@
+// The SDL2 window's message pump with synthetic key presses (SDL's dummy
+// video driver: no display needed).
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "qvn_Window.h"
+
+namespace {
+
+void PressKey(SDL_Keycode key) {
+    SDL_Event e;
+    SDL_zero(e);
+    e.type = SDL_KEYDOWN;
+    e.key.keysym.sym = key;
+    SDL_PushEvent(&e);
+}
+
+// Pumps until the queue is empty; counts the calls that reported the quit.
+int PumpAll(qvn_cWindow& window, int calls) {
+    int quits = 0;
+    for (int i = 0; i < calls; ++i) quits += !window.PumpMessages();
+    return quits;
+}
+
+class SdlWindowTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { setenv("SDL_VIDEODRIVER", "dummy", 1); }
+    void SetUp() override { ASSERT_TRUE(m_Window.Create(nullptr, nullptr, nullptr, 1)) << SDL_GetError(); }
+    void TearDown() override { SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT); }
+    qvn_cWindow m_Window;
+};
+
+TEST_F(SdlWindowTest, EscapeAndF12CloseTheWindowOnceOtherKeysDoNothing) {
+    PumpAll(m_Window, 50);  // whatever the window's creation queued
+    PressKey(SDLK_a);
+    PressKey(SDLK_SPACE);
+    PressKey(SDLK_RETURN);
+    EXPECT_EQ(PumpAll(m_Window, 10), 0);
+    EXPECT_FALSE(m_Window.QuitSeen());
+
+    for (SDL_Keycode key : {SDLK_ESCAPE, SDLK_F12}) {
+        PressKey(key);
+        // The key closes the window through the queue: a later pump call
+        // takes the quit, exactly one of them reports it.
+        EXPECT_TRUE(m_Window.PumpMessages());
+        EXPECT_EQ(PumpAll(m_Window, 10), 1) << SDL_GetKeyName(key);
+        EXPECT_TRUE(m_Window.QuitSeen());
+    }
+}
+
+}  // namespace
