@@ -43,7 +43,7 @@ qvn_build() {
 }
 
 # The programs of the Windows builds (tools and tests are native only).
-QVN_WIN_TARGETS=demo_sw
+QVN_WIN_TARGETS=demo_sw,qvn_bitmap,qvn_datafiles
 
 qvn_setup() {
   local mode=$1

@@ -264,6 +264,7 @@ void qvn_cEngDisplay::ConvertDDFormat() {
     std::memcpy(m_PixelFormat.m_ddpf, &format, sizeof format);
     m_PixelFormat.SetFromMasks(static_cast<int>(format.dwRGBBitCount), format.dwRBitMask, format.dwGBitMask,
                                format.dwBBitMask);
+    g_PixelFormat = m_PixelFormat;  // the screen format, for code that has no display at hand
 }
 
 void qvn_cEngDisplay::Lock() {

@@ -40,6 +40,7 @@ bool qvn_cCaptureDisplay::Init(const char* deviceName, int width, int height, in
     m_Surface.assign(static_cast<size_t>(width) * height, 0);
     m_Presented.assign(m_Surface.size(), 0);
     m_PixelFormat.SetFromMasks(16, m_aMasks[0], m_aMasks[1], m_aMasks[2]);
+    g_PixelFormat = m_PixelFormat;  // the screen format, for code that has no display at hand
     return true;
 }
 

@@ -167,6 +167,7 @@ void qvn_cEngDisplay::ConvertDDFormat() {
     SDL_PixelFormatEnumToMasks(format, &bits, &r, &g, &b, &a);
     std::memset(m_PixelFormat.m_ddpf, 0, sizeof m_PixelFormat.m_ddpf);
     m_PixelFormat.SetFromMasks(bits, r, g, b);
+    g_PixelFormat = m_PixelFormat;  // the screen format, for code that has no display at hand
 }
 
 void qvn_cEngDisplay::Lock() {
