@@ -6,3 +6,5 @@ set -eu
 qvn_setup test
 cd "$QVN_ROOT"
 ctest --test-dir build --output-on-failure -j "$QVN_JOBS" "$@"
+echo "== the same tests under ASan + UBSan"
+ctest --test-dir build-asan --output-on-failure -j "$QVN_JOBS" -E '^(wine|win32)\.' "$@"

@@ -33,6 +33,8 @@ void Format(char (&buffer)[kErrorLogBufferBytes], const char* format, va_list ar
 void qvn_SetLogEcho(FILE* stream) { g_pLogEcho = stream; }
 
 qvn_cErrorLog::qvn_cErrorLog(const char* fileName) {
+    // The newest log is the one written to; the name of an older one goes.
+    std::free(g_pszErrorLogName);
     g_pszErrorLogName = CopyString(fileName ? fileName : qvn_DefaultErrorLogName());
     WriteHeader();
 }
