@@ -10,6 +10,7 @@
 #include "qvn_JpegDecoder.h"
 #include "qvn_PictureReaders.h"
 #include "qvn_PixelFormat.h"
+#include "qvn_DataPath.h"
 
 #define BITMAP_LOG(...) qvn_MessageLogPrintf(m_pErrorLog, __VA_ARGS__)
 
@@ -18,7 +19,7 @@ bool qvn_cBitmap::loadFromFile(const char* szFileName) {
         BITMAP_LOG("qvn_cBitmap::loadFromFile() : szFileName is NULL.\n");
         return false;
     }
-    FILE* f = std::fopen(szFileName, "rb");
+    FILE* f = qvn_fopen(szFileName, "rb");
     if (!f) {
         BITMAP_LOG("qvn_cBitmap::loadFromFile() : file <%s> doesn't exist.\n", szFileName);
         return false;
@@ -69,7 +70,7 @@ bool qvn_cBitmap::loadBMP(const char* szFileName) {
         return false;
     }
     release();
-    FILE* f = std::fopen(szFileName, "rb");
+    FILE* f = qvn_fopen(szFileName, "rb");
     if (!f) {
         BITMAP_LOG("qvn_cBitmap::loadBMP() : File <%s> doesn't exist.\n", szFileName);
         return false;

@@ -1045,19 +1045,12 @@ bool qvn_JpegBuildHuffTable(const uint8_t bits[17], const uint8_t* huffVal, SJpe
 
 int qvn_JpegDecodeSymbol(SJpegBitReader& r, const SJpegHuffTable& t) { return DecodeSymbolInline(r, t); }
 
-SJpegImage* qvn_JpegDecodeMemory(const void* data, size_t size, int32_t format, SJpegInfo* info,
-                                 const SJpegOptions* options) {
-    SJpegInfo localInfo;
-    SJpegInfo& inf = info ? *info : localInfo;
-    inf = SJpegInfo();
-    SBitSource* src = SBitSource::OpenMemory(size ? data : nullptr, size);
-    if (!src) {
-        std::snprintf(inf.szReason, sizeof inf.szReason, "cannot hold %lu bytes",
-                      static_cast<unsigned long>(size));
-        return nullptr;
-    }
-    // The decoder borrows the shared active-source slot for its run and gives
-    // it back, so a music stream is never left pointing at a freed source.
+namespace {
+
+// Decodes from a loaded source. The decoder borrows the shared active-source
+// slot for its run and gives it back, so a music stream is never left
+// pointing at a freed source.
+SJpegImage* DecodeSource(SBitSource* src, int32_t format, SJpegInfo& inf, const SJpegOptions* options) {
     SBitSource* previous = g_pActiveBitSource;
     src->Activate();
     struct SRelease {
@@ -1073,6 +1066,22 @@ SJpegImage* qvn_JpegDecodeMemory(const void* data, size_t size, int32_t format, 
     return decoder.Run();
 }
 
+}  // namespace
+
+SJpegImage* qvn_JpegDecodeMemory(const void* data, size_t size, int32_t format, SJpegInfo* info,
+                                 const SJpegOptions* options) {
+    SJpegInfo localInfo;
+    SJpegInfo& inf = info ? *info : localInfo;
+    inf = SJpegInfo();
+    SBitSource* src = SBitSource::OpenMemory(size ? data : nullptr, size);
+    if (!src) {
+        std::snprintf(inf.szReason, sizeof inf.szReason, "cannot hold %lu bytes",
+                      static_cast<unsigned long>(size));
+        return nullptr;
+    }
+    return DecodeSource(src, format, inf, options);
+}
+
 SJpegImage* qvn_JpegDecode(const char* fileName, int32_t format, SJpegInfo* info, const SJpegOptions* options) {
     SJpegInfo localInfo;
     SJpegInfo& inf = info ? *info : localInfo;
@@ -1082,19 +1091,7 @@ SJpegImage* qvn_JpegDecode(const char* fileName, int32_t format, SJpegInfo* info
         std::snprintf(inf.szReason, sizeof inf.szReason, "cannot read the file");
         return nullptr;
     }
-    SBitSource* previous = g_pActiveBitSource;
-    src->Activate();
-    struct SRelease {
-        SBitSource* src;
-        SBitSource* previous;
-        ~SRelease() {
-            SBitSource::Free(src);
-            g_pActiveBitSource = previous;
-        }
-    } release{src, previous};
-    const SJpegOptions defaults;
-    cJpegDecoder decoder(*src, format, inf, options ? *options : defaults);
-    return decoder.Run();
+    return DecodeSource(src, format, inf, options);
 }
 
 void qvn_JpegFree(SJpegImage* image) {

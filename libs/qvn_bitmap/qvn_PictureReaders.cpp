@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include "qvn_DataPath.h"
 
 namespace {
 
@@ -136,7 +137,7 @@ uint16_t* qvn_ReadMapTga(const uint8_t* data, size_t size, int screenFormatCode)
 uint8_t* qvn_ReadWholeFile(const char* fileName, size_t* size) {
     *size = 0;
     if (!fileName) return nullptr;
-    FILE* f = std::fopen(fileName, "rb");
+    FILE* f = qvn_fopen(fileName, "rb");
     if (!f) return nullptr;
     long length = -1;
     if (std::fseek(f, 0, SEEK_END) == 0) length = std::ftell(f);

@@ -10,6 +10,7 @@
 #include "qvn_cMaterial.h"
 #include "qvn_cRenderer.h"
 #include "qvn_cScene.h"
+#include "qvn_DataPath.h"
 
 namespace {
 
@@ -80,7 +81,7 @@ bool qvn_cImporter::LoadData(const char* path, qvn_cScene* scene) {
         LogMessage("Error: Scene isn'o allocated ! LoadData failed\n");
         return false;
     }
-    gzFile file = path ? gzopen(path, "rb") : nullptr;
+    gzFile file = path ? gzopen(qvn_ResolveDataPath(path).c_str(), "rb") : nullptr;
     if (!file) {
         ErrorHandler("failed to open file : %s\n", path ? path : "(null)");
         return false;

@@ -3,12 +3,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include "qvn_DataPath.h"
 
 SBitSource* g_pActiveBitSource = nullptr;
 
 SBitSource* SBitSource::Open(const char* fileName) {
     if (!fileName) return nullptr;
-    FILE* f = std::fopen(fileName, "rb");
+    FILE* f = qvn_fopen(fileName, "rb");
     if (!f) return nullptr;
     long size = -1;
     if (std::fseek(f, 0, SEEK_END) == 0) size = std::ftell(f);

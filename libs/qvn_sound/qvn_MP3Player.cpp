@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "qvn_DataPath.h"
 #include "qvn_ErrorLog.h"
 #include "qvn_MP3Decoder.h"
 
@@ -22,7 +21,7 @@ bool qvn_cMP3Player::Open(const char* fileName, int mode) {
     // The previous track's stream is not needed any more.
     mp3Close(m_pDecoder);
     m_pDecoder = nullptr;
-    SMP3Stream* stream = mp3Open(qvn_ResolveDataPath(fileName).c_str());
+    SMP3Stream* stream = mp3Open(fileName);
     if (!stream) return false;
     m_pDecoder = stream;
     // The decoder has no sample size of its own; 16 is what reaches the card.

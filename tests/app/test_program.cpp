@@ -78,3 +78,21 @@ TEST(Program, DisplayFailureEndsWithOneAndItsMessageLogged) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Program, DatasOptionPointsEveryReaderElsewhere) {
+    fs::path dir = fs::path(testing::TempDir()) / "qvn_datas_option";
+    fs::remove_all(dir);
+    fs::create_directories(dir / "elsewhere" / "files");
+    fs::copy_file(fs::path(QVN_SOURCE_DIR) / "tests/fuzz/corpus/fuzz_mp3/joint44k_128kbps.mp3",
+                  dir / "elsewhere" / "files" / "fantom.mp3");
+    std::string cmd = "cd '" + dir.string() + "' && '" QVN_DEMO_SW "' --capture cap --datas elsewhere/files > out.txt 2>&1";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    // The show still names its track "datas/...", found where --datas says.
+    EXPECT_NE(ReadFile(dir / "qvn_engine.errorlog").find("MP3: datas/fantom.mp3 loaded... 44100:Hz 16:Bits 128:Rate Channel(s):2\n"),
+              std::string::npos)
+        << ReadFile(dir / "qvn_engine.errorlog");
+}
+
+}  // namespace
