@@ -6,11 +6,19 @@
 #include <dsound.h>
 
 #include "qvn_Capture.h"
+#include "qvn_ErrorLog.h"
 #include "qvn_StreamDevice.h"
 #include "qvn_StreamDevice_capture.h"
 #include "qvn_Window.h"
 
 namespace {
+
+// A failed DirectSound call ends the device's set-up; the log says which.
+bool Failed(HRESULT r, const char* what) {
+    if (SUCCEEDED(r)) return false;
+    LogMessage("qvn_cMP3Player::InitDevice : %s failed (0x%08lx)\n", what, static_cast<unsigned long>(r));
+    return true;
+}
 
 class cDirectSoundDevice : public qvn_cStreamDevice {
 public:
@@ -24,14 +32,14 @@ public:
 
     bool Create(int sampleRate, int ringBytes, const int32_t* notifyOffsets, int notifyCount) override {
         if (notifyCount < 0 || notifyCount > 4) return false;
-        if (FAILED(DirectSoundCreate(nullptr, &m_pDS, nullptr))) return false;
+        if (Failed(DirectSoundCreate(nullptr, &m_pDS, nullptr), "DirectSoundCreate")) return false;
         HWND hWnd = g_pWindow ? static_cast<HWND>(g_pWindow->m_hWnd) : nullptr;
-        if (FAILED(m_pDS->SetCooperativeLevel(hWnd, DSSCL_PRIORITY))) return false;
+        if (Failed(m_pDS->SetCooperativeLevel(hWnd, DSSCL_PRIORITY), "SetCooperativeLevel")) return false;
 
         DSBUFFERDESC desc = {};
-        desc.dwSize = 20;  // the DirectX 6 size of the record
+        desc.dwSize = sizeof(DSBUFFERDESC1);  // the DirectX 6 record (20 bytes on 32-bit Windows)
         desc.dwFlags = DSBCAPS_PRIMARYBUFFER;
-        if (FAILED(m_pDS->CreateSoundBuffer(&desc, &m_pPrimary, nullptr))) return false;
+        if (Failed(m_pDS->CreateSoundBuffer(&desc, &m_pPrimary, nullptr), "CreateSoundBuffer (primary)")) return false;
 
         WAVEFORMATEX format = {};
         format.wFormatTag = WAVE_FORMAT_PCM;
@@ -40,14 +48,14 @@ public:
         format.wBitsPerSample = 16;
         format.nBlockAlign = 4;
         format.nAvgBytesPerSec = static_cast<DWORD>(sampleRate) * 4;
-        if (FAILED(m_pPrimary->SetFormat(&format))) return false;
+        if (Failed(m_pPrimary->SetFormat(&format), "SetFormat")) return false;
 
         desc = DSBUFFERDESC{};
-        desc.dwSize = 20;
+        desc.dwSize = sizeof(DSBUFFERDESC1);
         desc.dwFlags = DSBCAPS_CTRLPOSITIONNOTIFY | DSBCAPS_GLOBALFOCUS | DSBCAPS_GETCURRENTPOSITION2;
         desc.dwBufferBytes = static_cast<DWORD>(ringBytes);
         desc.lpwfxFormat = &format;
-        if (FAILED(m_pDS->CreateSoundBuffer(&desc, &m_pBuffer, nullptr))) return false;
+        if (Failed(m_pDS->CreateSoundBuffer(&desc, &m_pBuffer, nullptr), "CreateSoundBuffer")) return false;
 
         DSBPOSITIONNOTIFY notify[4];
         for (int i = 0; i < notifyCount; ++i) {
@@ -57,8 +65,9 @@ public:
             notify[i].hEventNotify = m_ahEvents[i];
         }
         m_nEvents = notifyCount;
-        if (FAILED(m_pBuffer->QueryInterface(IID_IDirectSoundNotify, reinterpret_cast<void**>(&m_pNotify)))) return false;
-        return SUCCEEDED(m_pNotify->SetNotificationPositions(static_cast<DWORD>(notifyCount), notify));
+        if (Failed(m_pBuffer->QueryInterface(IID_IDirectSoundNotify, reinterpret_cast<void**>(&m_pNotify)), "QueryInterface IDirectSoundNotify"))
+            return false;
+        return !Failed(m_pNotify->SetNotificationPositions(static_cast<DWORD>(notifyCount), notify), "SetNotificationPositions");
     }
 
     void Play() override {

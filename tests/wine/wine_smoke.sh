@@ -6,23 +6,13 @@
 set -u
 exe=$1
 work=$2
-wine=/usr/lib/wine/wine64
 skip() { echo "SKIPPED: $*"; exit 77; }
 [ -f "$exe" ] || skip "no Windows build at $exe (the README's test command builds it)"
-[ -x "$wine" ] || skip "Wine (wine64) is not installed"
+[ -x /usr/lib/wine/wine64 ] || skip "Wine (wine64) is not installed"
 command -v xvfb-run >/dev/null || skip "xvfb-run is not installed"
 
 mkdir -p "$work"
-export WINEPREFIX="$work/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-xvfb() { xvfb-run -a -s '-screen 0 1024x768x24' "$@"; }
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  echo "creating the Wine prefix"
-  xvfb "$wine" wineboot -i >/dev/null 2>&1
-  # Without a virtual desktop Wine cannot change the display mode to 320 x 240.
-  "$wine" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-  "$wine" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
-  /usr/lib/wine/wineserver -w
-fi
+. "$(dirname "$0")/wine_prefix.sh"
 
 run_dir="$work/run"
 rm -rf "$run_dir"
