@@ -164,6 +164,9 @@ void SynthesizeSlot(float (*ring)[64], int32_t& ringPos, const float* subbandSam
 // four readable floats after them), pcm receives 576 samples. Same result as
 // 18 calls of SynthesizeSlot.
 void SynthesizeGranule(float (*ring)[64], int32_t& ringPos, const float* sub, float* pcm);
+// Tests: true forces the SSE2 synthesis even where AVX2 exists; returns
+// whether the processor has AVX2.
+bool ForceGenericKernels(bool force);
 // The filterbank window D[0..511].
 const float* SynthWindow();
 

@@ -5,8 +5,14 @@
 
 #include "qvn_MP3Internal.h"
 
+// The kernels are inlined into each entry point below, so that the copy built
+// for AVX2 gets eight-lane versions of every loop.
+#define QVN_KERNEL inline __attribute__((always_inline))
+
 namespace qvn_mp3 {
 namespace {
+
+bool g_bForceGenericKernels = false;
 
 // The filterbank's prototype window, first half and centre (the window D
 // follows from it in InitSynthTables); unscaled, so full scale is 1.0.
@@ -70,7 +76,7 @@ template <> const float* LeeScale<2>() { return g_aLee2; }
 // DCT-II by halving (out[i] = sum in[k] cos(pi i (2k+1) / 2N)): the sums and
 // the scaled differences of mirrored inputs give the even and odd outputs.
 template <int N>
-inline void DctLee(const float* in, float* out) {
+QVN_KERNEL void DctLee(const float* in, float* out) {
     constexpr int H = N / 2;
     float a[H], b[H], A[H], B[H];
     const float* scale = LeeScale<N>();
@@ -88,7 +94,7 @@ inline void DctLee(const float* in, float* out) {
     out[N - 1] = B[H - 1];
 }
 template <>
-inline void DctLee<1>(const float* in, float* out) {
+QVN_KERNEL void DctLee<1>(const float* in, float* out) {
     out[0] = in[0];
 }
 
@@ -97,7 +103,7 @@ inline void DctLee<1>(const float* in, float* out) {
 // onto 4-wide vector registers.
 constexpr int kLanes = 4;
 template <int N>
-inline void DctLee4(const float (*in)[kLanes], float (*out)[kLanes]) {
+QVN_KERNEL void DctLee4(const float (*in)[kLanes], float (*out)[kLanes]) {
     constexpr int H = N / 2;
     alignas(16) float a[H][kLanes], b[H][kLanes], A[H][kLanes], B[H][kLanes];
     const float* scale = LeeScale<N>();
@@ -121,13 +127,13 @@ inline void DctLee4(const float (*in)[kLanes], float (*out)[kLanes]) {
     }
 }
 template <>
-inline void DctLee4<1>(const float (*in)[kLanes], float (*out)[kLanes]) {
+QVN_KERNEL void DctLee4<1>(const float (*in)[kLanes], float (*out)[kLanes]) {
     for (int l = 0; l < kLanes; ++l) out[0][l] = in[0][l];
 }
 
 // One slot of the filterbank from its DCT outputs x (stride apart): the
 // 64-value vector into the ring, then the windowed sum over the ring.
-inline void WindowSlot(float (*ring)[64], int32_t& ringPos, const float* x, int stride, float* pcm) {
+QVN_KERNEL void WindowSlot(float (*ring)[64], int32_t& ringPos, const float* x, int stride, float* pcm) {
     float* v = ring[ringPos];
     // cos((16 + i)(2k + 1) pi / 64) folds onto the DCT's rows with these signs.
     for (int j = 0; j < 16; ++j) v[j] = x[(16 + j) * stride];
@@ -153,7 +159,7 @@ inline void WindowSlot(float (*ring)[64], int32_t& ringPos, const float* x, int 
 }
 
 // 36-point IMDCT of 18 lines, windowed, into out[36].
-inline void Imdct36(const float* in, const float* win, float* out) {
+QVN_KERNEL void Imdct36(const float* in, const float* win, float* out) {
     alignas(16) float z[20] = {};
     for (int k = 0; k < 18; ++k) {
         const float x = in[k];
@@ -168,7 +174,7 @@ inline void Imdct36(const float* in, const float* win, float* out) {
 }
 
 // 12-point IMDCT of 6 lines (stride 3 in the reordered spectrum), windowed.
-inline void Imdct12(const float* in, const float* win, float* out) {
+QVN_KERNEL void Imdct12(const float* in, const float* win, float* out) {
     alignas(16) float z[8] = {};
     for (int k = 0; k < 6; ++k) {
         const float x = in[3 * k];
@@ -192,7 +198,9 @@ void SynthesizeSlot(float (*ring)[64], int32_t& ringPos, const float* subbandSam
     WindowSlot(ring, ringPos, x, 1, pcm);
 }
 
-void SynthesizeGranule(float (*ring)[64], int32_t& ringPos, const float* sub, float* pcm) {
+namespace {
+
+QVN_KERNEL void SynthesizeGranuleKernel(float (*ring)[64], int32_t& ringPos, const float* sub, float* pcm) {
     for (int t = 0; t < kSlots; t += kLanes) {
         alignas(16) float in[32][kLanes], x[32][kLanes];
         // Subband-major input: the four slots of one subband are adjacent.
@@ -204,7 +212,7 @@ void SynthesizeGranule(float (*ring)[64], int32_t& ringPos, const float* sub, fl
     }
 }
 
-void mp3Synthesize(SMP3Stream* s, int ch, int blockCode, int blockType, int transformSubbands) {
+QVN_KERNEL void SynthesizeChannelKernel(SMP3Stream* s, int ch, int blockCode, int blockType, int transformSubbands) {
     const float* xr = s->xr[ch];
     float* overlap = s->aOverlap[ch];
     // [subband][slot], with room for the unused lanes of the last group of
@@ -245,7 +253,45 @@ void mp3Synthesize(SMP3Stream* s, int ch, int blockCode, int blockType, int tran
     for (int sb = 1; sb < kSubbands; sb += 2)
         for (int i = 1; i < 18; i += 2) sub[18 * sb + i] = -sub[18 * sb + i];
 
-    SynthesizeGranule(s->aSynthRing[ch], s->nRingPos[ch], sub, s->aPcm[ch]);
+    SynthesizeGranuleKernel(s->aSynthRing[ch], s->nRingPos[ch], sub, s->aPcm[ch]);
+}
+
+// Two copies of the synthesis: one for any x86 (SSE2), one for AVX2. Both do
+// the same operations on each value in the same order (no fused
+// multiply-add), so they give the same bits; only the width differs.
+void SynthesizeChannelGeneric(SMP3Stream* s, int ch, int blockCode, int blockType, int transformSubbands) {
+    SynthesizeChannelKernel(s, ch, blockCode, blockType, transformSubbands);
+}
+
+__attribute__((target("avx2"))) void SynthesizeChannelAvx2(SMP3Stream* s, int ch, int blockCode, int blockType,
+                                                           int transformSubbands) {
+    SynthesizeChannelKernel(s, ch, blockCode, blockType, transformSubbands);
+}
+
+bool CpuHasAvx2() {
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return has;
+}
+
+}  // namespace
+
+void SynthesizeGranule(float (*ring)[64], int32_t& ringPos, const float* sub, float* pcm) {
+    SynthesizeGranuleKernel(ring, ringPos, sub, pcm);
+}
+
+void mp3Synthesize(SMP3Stream* s, int ch, int blockCode, int blockType, int transformSubbands) {
+    if (!g_bForceGenericKernels && CpuHasAvx2())
+        SynthesizeChannelAvx2(s, ch, blockCode, blockType, transformSubbands);
+    else
+        SynthesizeChannelGeneric(s, ch, blockCode, blockType, transformSubbands);
+}
+
+bool ForceGenericKernels(bool force) {
+    g_bForceGenericKernels = force;
+    return CpuHasAvx2();
 }
 
 void InitSynthTables() {
