@@ -21,7 +21,9 @@ bool qvn_cWindow::PumpMessages() {
         quit = !m_bQuitSeen && g_nCaptureQuitAtMs >= 0 &&
                g_pCapture->VirtualMs() >= static_cast<uint32_t>(g_nCaptureQuitAtMs);
     } else {
-        quit = TakeOneMessage();
+        // The window is gone after the first quit: a held key or a second
+        // close request cannot end the show twice.
+        quit = TakeOneMessage() && !m_bQuitSeen;
     }
     if (quit) {
         m_bQuitSeen = true;
