@@ -1,7 +1,6 @@
 // The second half of the generator's check: the files it wrote from the
 // formats are read back with the engine's own readers, and scenes are drawn by
-// the engine's software rasteriser for the contact sheet. Builds made before
-// those libraries exist link the stand-in (mkd_EngineCheck_none.cpp).
+// the engine's software rasteriser for the contact sheet.
 #pragma once
 
 #include "mkd_Image.h"
