@@ -15,12 +15,14 @@ command -v xvfb-run >/dev/null || skip "xvfb-run is not installed"
 
 mkdir -p "$work"
 . "$(dirname "$0")/wine_prefix.sh"
-export XDG_RUNTIME_DIR="$work/xdg"
-mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+# A short folder of its own: the server's socket path must fit in 108 bytes.
+XDG_RUNTIME_DIR=$(mktemp -d /tmp/qvn-pulse.XXXXXX) || exit 1
+export XDG_RUNTIME_DIR
+chmod 700 "$XDG_RUNTIME_DIR"
 pulseaudio -n --load="module-null-sink sink_name=nullsink" --load=module-native-protocol-unix \
   --exit-idle-time=-1 --daemonize=no >"$work/pulse.log" 2>&1 &
 pulse=$!
-trap 'kill $pulse 2>/dev/null; /usr/lib/wine/wineserver -k >/dev/null 2>&1' EXIT
+trap 'kill $pulse 2>/dev/null; /usr/lib/wine/wineserver -k >/dev/null 2>&1; rm -rf "$XDG_RUNTIME_DIR"' EXIT
 for _ in $(seq 50); do [ -S "$XDG_RUNTIME_DIR/pulse/native" ] && break; sleep 0.1; done
 [ -S "$XDG_RUNTIME_DIR/pulse/native" ] || skip "the private PulseAudio server did not start"
 
