@@ -9,6 +9,24 @@
 
 namespace {
 
+// Adds two screen pixels channel by channel with saturation. Both channel
+// groups (red+blue, green) are added in one word each; the carry out of a
+// channel is smeared back over it, so an overflowing channel ends at full.
+struct SSaturatingAdd {
+    uint32_t rbMask, rbCarry, gMask, gCarry;
+    int rbShift, gShift;
+};
+
+inline uint16_t AddSaturated(uint32_t d, uint32_t s, const SSaturatingAdd& k) {
+    uint32_t g = (d & k.gMask) + (s & k.gMask);
+    uint32_t c = g & k.gCarry;
+    g |= c - (c >> k.gShift);
+    uint32_t rb = (d & k.rbMask) + (s & k.rbMask);
+    c = rb & k.rbCarry;
+    rb |= c - (c >> k.rbShift);
+    return static_cast<uint16_t>(rb | g);
+}
+
 // 255 * 65536: texture coordinates 0 .. 1 become texels 0 .. 255 in 16.16.
 constexpr float kTexelScale = 16711680.0f;
 
@@ -259,8 +277,7 @@ void qvn_cSoftRenderer::FillPerspective(const qvn_cFace* poly) {
     uint16_t* pixels = m_pPixels;
     const int pitch = m_nPitchPixels;
     const int right = static_cast<int>(m_fClipRight);
-    const uint32_t rbMask = m_nRBMask, rbCarry = m_nRBCarry, gMask = m_nGMask, gCarry = m_nGCarry;
-    const int gShift = m_nGShift, rbShift = m_nRBShift;
+    const SSaturatingAdd add{m_nRBMask, m_nRBCarry, m_nGMask, m_nGCarry, m_nRBShift, m_nGShift};
     uint8_t* indexBuffer = m_IndexBuffer;
 
     auto span = [&](int row, const SEdge& L, const SEdge& R) {
@@ -298,17 +315,8 @@ void qvn_cSoftRenderer::FillPerspective(const qvn_cFace* poly) {
                     break;
                 case kAdd:
                     for (int k = 0; k < run; ++k, u += du, v += dv) {
-                        const uint32_t s = Texel16(tex, TexelIndex(u, v));
-                        const uint32_t d = *dst;
-                        // Both channel groups are added in one word; the carry
-                        // out of a channel is smeared back over it to saturate.
-                        uint32_t g = (d & gMask) + (s & gMask);
-                        uint32_t c = g & gCarry;
-                        g |= c - (c >> gShift);
-                        uint32_t rb = (d & rbMask) + (s & rbMask);
-                        c = rb & rbCarry;
-                        rb |= c - (c >> rbShift);
-                        *dst++ = static_cast<uint16_t>(rb | g);
+                        *dst = AddSaturated(*dst, Texel16(tex, TexelIndex(u, v)), add);
+                        ++dst;
                     }
                     break;
                 case kMask:
@@ -363,8 +371,7 @@ void qvn_cSoftRenderer::FillEnvironment(const qvn_cFace* poly, bool add) {
     uint16_t* pixels = m_pPixels;
     const int pitch = m_nPitchPixels;
     const int right = static_cast<int>(m_fClipRight);
-    const uint32_t rbMask = m_nRBMask, rbCarry = m_nRBCarry, gMask = m_nGMask, gCarry = m_nGCarry;
-    const int gShift = m_nGShift, rbShift = m_nRBShift;
+    const SSaturatingAdd saturate{m_nRBMask, m_nRBCarry, m_nGMask, m_nGCarry, m_nRBShift, m_nGShift};
 
     auto span = [&](int row, const SEdge& L, const SEdge& R) {
         int xs = SafeTrunc(L.x * 65536.0f) >> 16;
@@ -391,14 +398,7 @@ void qvn_cSoftRenderer::FillEnvironment(const qvn_cFace* poly, bool add) {
                 *dst = static_cast<uint16_t>(s);
                 continue;
             }
-            const uint32_t d = *dst;
-            uint32_t g = (d & gMask) + (s & gMask);
-            uint32_t c = g & gCarry;
-            g |= c - (c >> gShift);
-            uint32_t rb = (d & rbMask) + (s & rbMask);
-            c = rb & rbCarry;
-            rb |= c - (c >> rbShift);
-            *dst = static_cast<uint16_t>(rb | g);
+            *dst = AddSaturated(*dst, s, saturate);
         }
     };
     Walk<2>(n, sx, sy, attr, static_cast<int>(m_fClipBottom), span);
