@@ -3,6 +3,7 @@
 #include "qvn_EngDisplay.h"
 #include "qvn_MP3Player.h"
 #include "qvn_Main.h"
+#include "qvn_ShowParts.h"
 #include "qvn_cScene.h"
 #include "qvn_cSoftRenderer.h"
 #include "qvn_cTextureCache.h"
@@ -31,6 +32,8 @@ static void FreeTextureStore() {
 }
 
 qvn_SAppFactories qvn_ProgramFactories(bool capture) {
+    // The programme finds the parts by class name from here on.
+    qvn_RegisterShowParts();
     qvn_SAppFactories f{};
     f.createDisplay = capture ? CreateCaptureScreen : CreateScreen;
     f.createMusic = CreateMusic;

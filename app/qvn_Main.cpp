@@ -11,6 +11,8 @@
 #include "qvn_ErrorLog.h"
 #include "qvn_NativeSystem.h"
 #include "qvn_Sequencer.h"
+#include "qvn_ShowStats.h"
+#include "qvn_Storyboard.h"
 #include "qvn_StreamDevice_capture.h"
 #include "qvn_SoundPlayer.h"
 #include "qvn_System.h"
@@ -57,6 +59,7 @@ int qvn_ProgramMain(int argc, const char* const* argv, void* hInstance, int nCmd
     FindDataDir(options, exeDir);
 
     std::unique_ptr<qvn_cCaptureSession> capture;
+    qvn_cStoryboard storyboard;
     if (options.capture) {
         capture.reset(new qvn_cCaptureSession);
         qvn_SCaptureSettings settings;
@@ -69,10 +72,18 @@ int qvn_ProgramMain(int argc, const char* const* argv, void* hInstance, int nCmd
         g_pCapture = capture.get();
         g_nCaptureQuitAtMs = options.quitAtMs;
         qvn_sys::Install(capture.get());
+        if (!options.storyboardPath.empty())
+            capture->SetFrameListener(
+                [](const uint16_t* pixels, int width, int height, int pitch, int half, int showMs, const char* part,
+                   void* context) {
+                    static_cast<qvn_cStoryboard*>(context)->OnFrame(pixels, width, height, pitch, half, showMs, part);
+                },
+                &storyboard);
     } else {
         qvn_sys::Install(qvn_NativeSystemServices());
     }
 
+    if (options.stats) qvn_ShowStatsEnable(options.capture, options.capture ? options.fps : 60);
     int exitCode = 0;
     {
         qvn_cWindow window;
@@ -89,7 +100,16 @@ int qvn_ProgramMain(int argc, const char* const* argv, void* hInstance, int nCmd
             qvn_sys::SetCursorVisible(true);
         }
     }
+    if (options.stats)
+        qvn_ShowStatsReport(stdout, capture ? capture->VirtualMs() / 1000.0 : 0.0);
+    if (capture && !options.storyboardPath.empty()) {
+        if (storyboard.Write(options.storyboardPath.c_str()))
+            std::printf("storyboard: %d thumbnails in %s\n", storyboard.Count(), options.storyboardPath.c_str());
+        else
+            std::fprintf(stderr, "%s: cannot write the storyboard %s\n", kQvnProgramName, options.storyboardPath.c_str());
+    }
     if (capture) {
+        capture->SetFrameListener(nullptr, nullptr);
         qvn_CloseCaptureAudio();
         capture->SetClockListener(nullptr, nullptr);
         capture->Finish();

@@ -50,6 +50,11 @@ bool qvn_ParseOptions(int argc, const char* const* argv, qvn_SOptions* o, std::s
         } else if (!std::strcmp(arg, "--display-device")) {
             if (!value(&v)) return false;
             o->displayDevice = v;
+        } else if (!std::strcmp(arg, "--stats")) {
+            o->stats = true;
+        } else if (!std::strcmp(arg, "--storyboard")) {
+            if (!value(&v)) return false;
+            o->storyboardPath = v;
         } else if (!std::strcmp(arg, "--capture")) {
             if (!value(&v)) return false;
             o->capture = true;
@@ -91,6 +96,10 @@ bool qvn_ParseOptions(int argc, const char* const* argv, qvn_SOptions* o, std::s
         *error = "--quit-at only applies with --capture";
         return false;
     }
+    if (!o->capture && !o->storyboardPath.empty()) {
+        *error = "--storyboard only applies with --capture";
+        return false;
+    }
     return true;
 }
 
@@ -111,6 +120,8 @@ const char* qvn_UsageText() {
            "  --fps N               capture frame rate (default 60)\n"
            "  --frames A:B          write PNG files only for frames A to B (A: to the end, none: no PNG)\n"
            "  --quit-at MS          act as if Escape were pressed at MS of capture time\n"
+           "  --storyboard FILE.png a grid of thumbnails, one every 2 s of show time\n"
+           "  --stats               at exit, per part: frames, frame times, late frames or capture speed\n"
            "Other:\n"
            "  --help, -h            this text\n"
            "  --version             the program's version\n"

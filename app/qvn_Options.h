@@ -20,6 +20,8 @@ struct qvn_SOptions {
     int firstPngFrame = 0;
     int lastPngFrame = -1;
     int quitAtMs = -1;
+    bool stats = false;
+    std::string storyboardPath;
 };
 
 // Parses argv[1..argc-1]; false with a message in *error on a bad option.

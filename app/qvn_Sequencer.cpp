@@ -4,6 +4,7 @@
 #include "qvn_ErrorLog.h"
 #include "qvn_SoundPlayer.h"
 #include "qvn_System.h"
+#include "qvn_ShowStats.h"
 #include "qvn_Window.h"
 
 qvn_cPart* g_pInterlude = nullptr;
@@ -19,6 +20,14 @@ bool qvn_cSequencer::QuitRequested() const { return g_pWindow && g_pWindow->Quit
 
 void qvn_cSequencer::SetPhase(int phase) {
     if (g_pCapture) g_pCapture->SetPhase(phase);
+}
+
+// Names the part whose frames come next, in frames.txt and the statistics.
+static void RunPart(qvn_cPart* part, const char* name) {
+    if (g_pCapture) g_pCapture->SetPartName(name);
+    qvn_ShowStatsBeginPart(name);
+    part->run();
+    if (g_pCapture) g_pCapture->SetPartName(nullptr);
 }
 
 void qvn_cSequencer::RunShow() {
@@ -53,7 +62,7 @@ bool qvn_cSequencer::PlayHalf(int half) {
     for (int i = 0; i < h.count; ++i) {
         qvn_cPart* part = m_apParts[half][h.runOrder[i]];
         if (!part) continue;
-        part->run();
+        RunPart(part, h.parts[h.runOrder[i]].name);
         part->finish();
         // A quit ends the show: no further part starts on a closed window.
         if (QuitRequested()) break;
@@ -97,11 +106,11 @@ bool qvn_cSequencer::LoadHalf1() {
     qvn_cPart* screen = m_Programme.createLoadingScreen ? m_Programme.createLoadingScreen() : nullptr;
     if (screen) {
         screen->load();
-        screen->run();  // fades in
+        RunPart(screen, "qvn_cLoadingScreen");  // fades in
     }
     bool ok = LoadInOrder(m_apParts[0], m_Programme.half[0]);
     if (ok && screen) {
-        screen->run();  // fades out
+        RunPart(screen, "qvn_cLoadingScreen");  // fades out
         screen->finish();
     }
     delete screen;
@@ -114,13 +123,13 @@ bool qvn_cSequencer::LoadHalf2() {
         // The first half never got to show the interlude: fade it in now, so
         // the viewer has a picture while the second half loads.
         g_pInterlude->load();
-        g_pInterlude->run();
+        RunPart(g_pInterlude, "qvn_cInterlude");
         m_bInterludeShown = true;
     }
     // Nothing is drawn while loading: the interlude picture stays on screen.
     if (!LoadInOrder(m_apParts[1], m_Programme.half[1])) return false;
     if (g_pInterlude) {
-        g_pInterlude->run();  // fades out
+        RunPart(g_pInterlude, "qvn_cInterlude");  // fades out
         g_pInterlude->finish();
     }
     return true;
@@ -131,7 +140,7 @@ void qvn_cSequencer::FreeHalf1() {
     // viewer has already closed the window.
     if (g_pInterlude && !QuitRequested()) {
         g_pInterlude->load();
-        g_pInterlude->run();
+        RunPart(g_pInterlude, "qvn_cInterlude");
         m_bInterludeShown = true;
     }
     DestroyHalf(0);

@@ -16,7 +16,7 @@ target_link_libraries(qvn_app PUBLIC qvn_base qvn_capture qvn_display qvn_sound 
 qvn_warnings(qvn_app)
 
 add_executable(demo_sw qvn_Entry_${QVN_BACKEND}.cpp qvn_DemoSw.cpp)
-target_link_libraries(demo_sw PRIVATE qvn_app qvn_render qvn_material qvn_geom qvn_importer)
+target_link_libraries(demo_sw PRIVATE qvn_parts qvn_app qvn_render qvn_material qvn_geom qvn_importer)
 qvn_warnings(demo_sw)
 if(QVN_BACKEND STREQUAL "win32")
   target_link_options(demo_sw PRIVATE -mwindows)

@@ -8,7 +8,7 @@ const char* const kQvnWindowClass = "Switcher";
 const char* const kQvnWindowTitle = "DDraw Window to Full-Screen Switching Example";
 int32_t g_nCaptureQuitAtMs = -1;
 
-qvn_cWindow::qvn_cWindow() : m_hInstance(nullptr), m_hWnd(nullptr), m_bQuitSeen(false) { g_pWindow = this; }
+qvn_cWindow::qvn_cWindow() : m_hInstance(nullptr), m_hWnd(nullptr), m_bQuitSeen(false), m_bQuitRequested(false) { g_pWindow = this; }
 
 qvn_cWindow::~qvn_cWindow() {
     if (g_pWindow == this) g_pWindow = nullptr;
@@ -17,6 +17,7 @@ qvn_cWindow::~qvn_cWindow() {
 bool qvn_cWindow::PumpMessages() {
     bool quit;
     if (g_pCapture) {
+        g_pCapture->OnPump();
         // The scripted quit stands for Escape pressed at that moment.
         quit = !m_bQuitSeen && g_nCaptureQuitAtMs >= 0 &&
                g_pCapture->VirtualMs() >= static_cast<uint32_t>(g_nCaptureQuitAtMs);
@@ -25,6 +26,7 @@ bool qvn_cWindow::PumpMessages() {
         // close request cannot end the show twice.
         quit = TakeOneMessage() && !m_bQuitSeen;
     }
+    if (m_bQuitRequested && !m_bQuitSeen) quit = true;
     if (quit) {
         m_bQuitSeen = true;
         return false;

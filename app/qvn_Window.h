@@ -20,6 +20,9 @@ public:
     // Whether a quit has been taken from the queue at some point: the
     // sequencer uses it to stop the rest of the show.
     bool QuitSeen() const { return m_bQuitSeen; }
+    // Ends the show from inside: the next pump reports the quit, as if the
+    // viewer had closed the window (a part that cannot even start does this).
+    void RequestQuit() { m_bQuitRequested = true; }
 
     void* m_hInstance;
     void* m_hWnd;  // the native window, null until Create succeeds
@@ -29,6 +32,7 @@ private:
     bool TakeOneMessage();
 
     bool m_bQuitSeen;
+    bool m_bQuitRequested;
 };
 
 extern qvn_cWindow* g_pWindow;

@@ -20,8 +20,10 @@ bool qvn_cCaptureSession::Start(const qvn_SCaptureSettings& settings) {
         std::fprintf(stderr, "capture: cannot write %s\n", path.c_str());
         return false;
     }
-    std::fprintf(m_pFrames, "# frame virtual_ms half show_ms crc32\n");
+    std::fprintf(m_pFrames, "# frame virtual_ms half show_ms crc32 part\n");
     m_nFrame = 0;
+    m_nIdlePeriods = 0;
+    m_bFlippedSincePump = false;
     return true;
 }
 
@@ -37,13 +39,17 @@ void qvn_cCaptureSession::OnFlip(const uint16_t* pixels, int width, int height, 
     uint32_t crc = 0;
     for (int y = 0; y < height; ++y)
         crc = qvn_Crc32(pixels + static_cast<size_t>(y) * pitchPixels, static_cast<size_t>(width) * 2, crc);
+    int showMs = 0;
+    const bool haveClock = m_pShowClock && m_pShowClock(&showMs);
+    const char* part = m_pszPart ? m_pszPart : "-";
     if (m_pFrames) {
-        int showMs = 0;
-        if (m_pShowClock && m_pShowClock(&showMs))
-            std::fprintf(m_pFrames, "%u %u %d %d %08x\n", m_nFrame, VirtualMs(), m_nPhase, showMs, crc);
+        if (haveClock)
+            std::fprintf(m_pFrames, "%u %u %d %d %08x %s\n", m_nFrame, VirtualMs(), m_nPhase, showMs, crc, part);
         else
-            std::fprintf(m_pFrames, "%u %u %d - %08x\n", m_nFrame, VirtualMs(), m_nPhase, crc);
+            std::fprintf(m_pFrames, "%u %u %d - %08x %s\n", m_nFrame, VirtualMs(), m_nPhase, crc, part);
     }
+    if (m_pFrameListener && haveClock && m_nPhase > 0)
+        m_pFrameListener(pixels, width, height, pitchPixels, m_nPhase, showMs, part, m_pFrameListenerContext);
     int frame = static_cast<int>(m_nFrame);
     if (m_Settings.firstPngFrame >= 0 && frame >= m_Settings.firstPngFrame &&
         (m_Settings.lastPngFrame < 0 || frame <= m_Settings.lastPngFrame)) {
@@ -54,6 +60,16 @@ void qvn_cCaptureSession::OnFlip(const uint16_t* pixels, int width, int height, 
             std::fprintf(stderr, "capture: cannot write %s\n", path.c_str());
     }
     ++m_nFrame;
+    m_bFlippedSincePump = true;
+    if (m_pListener) m_pListener(VirtualMs(), m_pListenerContext);
+}
+
+void qvn_cCaptureSession::OnPump() {
+    if (m_bFlippedSincePump) {
+        m_bFlippedSincePump = false;
+        return;
+    }
+    ++m_nIdlePeriods;
     if (m_pListener) m_pListener(VirtualMs(), m_pListenerContext);
 }
 

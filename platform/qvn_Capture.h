@@ -32,13 +32,32 @@ public:
     // The display hands over every presented frame (5-6-5, width x height).
     void OnFlip(const uint16_t* pixels, int width, int height, int pitchPixels);
 
-    uint32_t VirtualMs() const { return static_cast<uint32_t>(static_cast<uint64_t>(m_nFrame) * 1000u / m_Settings.fps); }
+    // Frame periods elapsed: one per flipped frame, and one per pump that had
+    // no flip before it (a part waiting for its start time still sees the
+    // clock move, so no capture hangs).
+    uint32_t VirtualMs() const {
+        return static_cast<uint32_t>(static_cast<uint64_t>(m_nFrame + m_nIdlePeriods) * 1000u / m_Settings.fps);
+    }
     uint32_t FrameIndex() const { return m_nFrame; }
     int Fps() const { return m_Settings.fps; }
     const std::string& Dir() const { return m_Settings.dir; }
 
+    // The message pump calls this once per pump: a pump with no flip since
+    // the last one moves the clock by one frame period.
+    void OnPump();
+
     // What the frame belongs to: 1 or 2 while a half plays, 0 while loading.
     void SetPhase(int phase) { m_nPhase = phase; }
+    // The class name of the running part (null: none), written on every line.
+    void SetPartName(const char* name) { m_pszPart = name; }
+    // Called with every frame that is shown while a half plays, with the show
+    // clock (the storyboard takes its thumbnails from here).
+    using FrameListener = void (*)(const uint16_t* pixels, int width, int height, int pitchPixels, int half,
+                                   int showMs, const char* part, void* context);
+    void SetFrameListener(FrameListener fn, void* context) {
+        m_pFrameListener = fn;
+        m_pFrameListenerContext = context;
+    }
     // The show clock, read once per frame; returns false when no track is open.
     using ShowClockFn = bool (*)(int* ms);
     void SetShowClock(ShowClockFn fn) { m_pShowClock = fn; }
@@ -61,7 +80,12 @@ private:
     qvn_SCaptureSettings m_Settings;
     FILE* m_pFrames = nullptr;
     uint32_t m_nFrame = 0;
+    uint32_t m_nIdlePeriods = 0;
+    bool m_bFlippedSincePump = false;
     int m_nPhase = 0;
+    const char* m_pszPart = nullptr;
+    FrameListener m_pFrameListener = nullptr;
+    void* m_pFrameListenerContext = nullptr;
     ShowClockFn m_pShowClock = nullptr;
     ClockListener m_pListener = nullptr;
     void* m_pListenerContext = nullptr;

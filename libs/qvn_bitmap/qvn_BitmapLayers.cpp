@@ -15,8 +15,6 @@ namespace {
 
 // Ping-pong layers all turn with one direction value, set by the first step
 // the program ever gives.
-float g_fPingPongDir = 0.0f;
-bool g_bPingPongDirSet = false;
 
 // Field layout of the two 16-bit formats.
 struct Fmt565 {
@@ -200,11 +198,6 @@ void FadeRows(const SMergeJob& j, uint32_t kR, uint32_t kG, uint32_t kB) {
 
 }  // namespace
 
-void qvn_cBitmapLayers::resetPingPongDirection() {
-    g_fPingPongDir = 0.0f;
-    g_bPingPongDirSet = false;
-}
-
 qvn_cBitmapLayers::qvn_cBitmapLayers()
     : m_pBitmapLayersInfosList(nullptr), m_nNbLayers(0), m_pBitmapList(nullptr), m_pChannelTables(nullptr),
       m_nNextChannelTable(0) {
@@ -241,7 +234,7 @@ int32_t qvn_cBitmapLayers::add(qvn_cBitmap* pBitmap, int32_t eFX, float fScaleR,
         LAYERS_LOG("qvn_cBitmapLayers::add() : Not enough memory for BitmapLayer Infos.\n");
         return -1;
     }
-    *layer = SBitmapLayer{0, nullptr, 0.0f, QVN_ANIM_ONCE, nullptr, QVN_FX_NORMAL, 1.0f, 1.0f, 1.0f, 1, 0.0f, 0.0f};
+    *layer = SBitmapLayer{0, nullptr, 0.0f, 1, QVN_ANIM_ONCE, nullptr, QVN_FX_NORMAL, 1.0f, 1.0f, 1.0f, 1, 0.0f, 0.0f};
     SBitmapLayer** grown = static_cast<SBitmapLayer**>(
         std::realloc(m_pBitmapLayersInfosList, sizeof(SBitmapLayer*) * size_t(m_nNbLayers + 1)));
     if (!grown) {
@@ -289,6 +282,7 @@ int32_t qvn_cBitmapLayers::add(qvn_cBitmapList* pBitmapList, int32_t eAnimType, 
     }
     layer->m_pAnimList = pBitmapList;
     layer->m_fAnimPos = 0.0f;
+    layer->m_nAnimDir = 1;
     layer->m_eAnimType = eAnimType;
     return id;
 }
@@ -317,6 +311,19 @@ bool qvn_cBitmapLayers::moveTo(int32_t nID, int32_t nIndex) {
         return false;
     }
     return m_pBitmapList->moveTo(nID, nIndex);
+}
+
+bool qvn_cBitmapLayers::drawLast(int32_t nID) {
+    SBitmapLayer* layer = getBitmapLayer(nID);
+    if (!layer) return false;
+    for (int32_t i = 0; i < m_nNbLayers; ++i) {
+        if (m_pBitmapLayersInfosList[i] != layer) continue;
+        std::memmove(m_pBitmapLayersInfosList + i, m_pBitmapLayersInfosList + i + 1,
+                     sizeof(SBitmapLayer*) * size_t(m_nNbLayers - 1 - i));
+        m_pBitmapLayersInfosList[m_nNbLayers - 1] = layer;
+        return true;
+    }
+    return false;
 }
 
 SBitmapLayer* qvn_cBitmapLayers::getBitmapLayer(int32_t nID) {
@@ -436,10 +443,6 @@ bool qvn_cBitmapLayers::updateLayersAnims(float fStep) {
         LAYERS_LOG("qvn_cBitmapLayers::updateLayersAnims() : m_pBitmapLayersInfosList is NULL Ptr.\n");
         return false;
     }
-    if (!g_bPingPongDirSet) {
-        g_fPingPongDir = fStep;
-        g_bPingPongDirSet = true;
-    }
     for (int32_t i = 0; i < m_nNbLayers; ++i) {
         SBitmapLayer* layer = m_pBitmapLayersInfosList[i];
         if (!layer) {
@@ -461,12 +464,14 @@ bool qvn_cBitmapLayers::updateLayersAnims(float fStep) {
             layer->m_pBitmap = layer->m_pAnimList->getAt(FrameIndex(layer->m_fAnimPos));
             break;
         case QVN_ANIM_PINGPONG:
-            layer->m_fAnimPos += g_fPingPongDir;
+            // Each layer keeps its own direction: one part's animation must
+            // not start backwards because another part's turned last.
+            layer->m_fAnimPos += layer->m_nAnimDir < 0 ? -fStep : fStep;
             if (layer->m_fAnimPos >= frames) {
-                g_fPingPongDir = -fStep;
+                layer->m_nAnimDir = -1;
                 layer->m_fAnimPos -= fStep;
             } else if (layer->m_fAnimPos < 0.0f) {
-                g_fPingPongDir = fStep;
+                layer->m_nAnimDir = 1;
                 layer->m_fAnimPos += fStep;
             }
             layer->m_pBitmap = layer->m_pAnimList->getAt(FrameIndex(layer->m_fAnimPos));

@@ -26,6 +26,7 @@ struct SBitmapLayer {
     int32_t m_nID;                // the layer's entry in the bitmap list
     qvn_cBitmapList* m_pAnimList; // frames of an animated layer (not owned); null for a still one
     float m_fAnimPos;             // current frame position
+    int32_t m_nAnimDir;           // ping-pong: +1 forward, -1 backward
     int32_t m_eAnimType;          // QVN_ANIM_*
     qvn_cBitmap* m_pBitmap;       // drawn now (not owned); null once a play-once animation ended
     int32_t m_eFX;                // QVN_FX_*
@@ -53,6 +54,8 @@ public:
     // Moves the layer's entry in the bitmap list; only which layer counts as
     // the background changes, not the drawing order.
     bool moveTo(int32_t nID, int32_t nIndex);
+    // Puts the layer on top of the drawing order (and leaves the list alone).
+    bool drawLast(int32_t nID);
 
     qvn_cBitmap* getBitmap(int32_t nID);
     SBitmapLayer* getBitmapLayer(int32_t nID);
@@ -77,9 +80,6 @@ public:
     // the row stride) and nSizeY high; nothing outside it is ever written.
     bool getMerged(uint16_t* p16bitsPixels, int32_t nSizeX, int32_t nSizeY);
 
-    // Ping-pong layers share one direction, taken from the first step ever
-    // given; tests start from a clean state with this.
-    static void resetPingPongDirection();
 
     SBitmapLayer** m_pBitmapLayersInfosList;  // drawing order
     int32_t m_nNbLayers;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "qvn_EngDisplay.h"
+#include "qvn_ShowStats.h"
 #include "qvn_ErrorLog.h"
 #include "qvn_SdlContext_sdl2.h"
 
@@ -152,6 +153,7 @@ bool qvn_cEngDisplay::Init(const char* deviceName, int width, int height, int bp
     int refresh = (SDL_GetDesktopDisplayMode(index, &mode) == 0 && mode.refresh_rate > 0) ? mode.refresh_rate : 60;
     s->frameTicks = SDL_GetPerformanceFrequency() / static_cast<Uint64>(refresh);
     s->nextFrame = 0;
+    qvn_ShowStatsSetRefreshHz(refresh);
 
     g_pSdlDisplay = this;
     qvn_Sdl().toggleFullscreen = ToggleFullscreen;

@@ -443,7 +443,6 @@ TEST(BitmapLayersAnimation, LoopRestartsAtTheFirstFrame) {
 }
 
 TEST(BitmapLayersAnimation, PingPongTurnsAtBothEnds) {
-    qvn_cBitmapLayers::resetPingPongDirection();
     qvn_cBitmap frames[3];
     qvn_cBitmapList list;
     for (auto& f : frames) list.add(&f);
@@ -455,7 +454,42 @@ TEST(BitmapLayersAnimation, PingPongTurnsAtBothEnds) {
         seen.push_back(int(layers.getBitmapLayer(id)->m_pBitmap - frames));
     }
     EXPECT_EQ(seen, (std::vector<int>{1, 2, 2, 1, 0, 0, 1, 2, 2, 1}));
-    qvn_cBitmapLayers::resetPingPongDirection();
+}
+
+TEST(BitmapLayersAnimation, PingPongDirectionBelongsToEachLayer) {
+    qvn_cBitmap frames[3];
+    qvn_cBitmapList list;
+    for (auto& f : frames) list.add(&f);
+    // The first compositor is left running backwards...
+    qvn_cBitmapLayers first;
+    const int32_t a = first.add(&list, QVN_ANIM_PINGPONG);
+    for (int i = 0; i < 3; ++i) first.updateLayersAnims(1.0f);
+    EXPECT_EQ(first.getBitmapLayer(a)->m_nAnimDir, -1);
+    // ...which must not make another one start backwards, nor a second layer
+    // of the same compositor.
+    qvn_cBitmapLayers second;
+    const int32_t b = second.add(&list, QVN_ANIM_PINGPONG);
+    second.updateLayersAnims(0.5f);
+    EXPECT_FLOAT_EQ(second.getBitmapLayer(b)->m_fAnimPos, 0.5f);
+    const int32_t c = first.add(&list, QVN_ANIM_PINGPONG);
+    first.updateLayersAnims(1.0f);
+    EXPECT_FLOAT_EQ(first.getBitmapLayer(c)->m_fAnimPos, 1.0f);
+    EXPECT_FLOAT_EQ(first.getBitmapLayer(a)->m_fAnimPos, 1.0f);
+}
+
+TEST(BitmapLayersOrder, DrawLastPaintsTheLayerOverEveryOther) {
+    qvn_cBitmap white(2, 2, 16), black(2, 2, 16);
+    white.fadePixels(1.0f, 1.0f, 1.0f, 1.0f);
+    qvn_cBitmapLayers layers;
+    const int32_t w = layers.add(&white);
+    layers.add(&black);
+    uint16_t out[4] = {};
+    ASSERT_TRUE(layers.getMerged(out, 2, 2));
+    EXPECT_EQ(out[0], 0);
+    ASSERT_TRUE(layers.drawLast(w));
+    ASSERT_TRUE(layers.getMerged(out, 2, 2));
+    EXPECT_EQ(out[3], 0xFFFF);
+    EXPECT_FALSE(layers.drawLast(12345));
 }
 
 TEST(BitmapLayersLookups, UnknownIdsGiveNeutralResultsAndTheirMessages) {

@@ -1,0 +1,128 @@
+#include "qvn_FramePart.h"
+
+#include <cstring>
+#include <new>
+
+#include "qvn_Bitmap.h"
+#include "qvn_EngDisplay.h"
+#include "qvn_ScenePlayer.h"
+#include "qvn_ShowStats.h"
+#include "qvn_SoundPlayer.h"
+#include "qvn_Window.h"
+
+namespace {
+
+constexpr int kFrameWidth = 320;
+constexpr int kFrameHeight = 240;
+
+// The scratch frame is 320 x 240 whatever the surface's pitch: never copy more
+// rows or columns than both hold.
+int CopyRows() { return g_pDisplay->m_nHeight < kFrameHeight ? g_pDisplay->m_nHeight : kFrameHeight; }
+int CopyColumns() { return g_pDisplay->m_nWidth < kFrameWidth ? g_pDisplay->m_nWidth : kFrameWidth; }
+
+void SurfaceToScratch(const uint16_t* surface) {
+    const int rows = CopyRows(), cols = CopyColumns(), pitch = g_pDisplay->m_nPitchPixels;
+    for (int y = 0; y < rows; ++y)
+        std::memcpy(g_p16bitsScreenBuffer + y * kFrameWidth, surface + static_cast<size_t>(y) * pitch, cols * 2u);
+}
+
+void ScratchToSurface(uint16_t* surface) {
+    const int rows = CopyRows(), cols = CopyColumns(), pitch = g_pDisplay->m_nPitchPixels;
+    for (int y = 0; y < rows; ++y)
+        std::memcpy(surface + static_cast<size_t>(y) * pitch, g_p16bitsScreenBuffer + y * kFrameWidth, cols * 2u);
+}
+
+bool Quitting() { return g_pWindow && g_pWindow->QuitSeen(); }
+int32_t ShowClock() { return g_pMusic ? g_pMusic->GetTimePosition() : 0; }
+
+}  // namespace
+
+qvn_cFramePart::qvn_cFramePart()
+    : m_pLayers(nullptr), m_fSpeed(1.0f), m_pScenePlayer(nullptr), m_eScenePass(eScenePass::kNone), m_bScene(true),
+      m_pSurface(nullptr), m_apScreenBitmaps{}, m_nScreenBitmaps(0) {}
+
+qvn_cFramePart::~qvn_cFramePart() { freeRun(); }
+
+qvn_cBitmap* qvn_cFramePart::screenBitmap(float r, float g, float b, float amount) {
+    if (m_nScreenBitmaps == kMaxScreenBitmaps) return nullptr;
+    qvn_cBitmap* bitmap = new (std::nothrow) qvn_cBitmap;
+    if (!bitmap) return nullptr;
+    if (!bitmap->initBitmap(kFrameWidth, kFrameHeight, getDisplayBpp())) {
+        delete bitmap;
+        return nullptr;
+    }
+    if (amount != 0.0f) {
+        // The master copy takes the colour too, so later effects start from it.
+        bitmap->fadePixels(r, g, b, amount);
+        bitmap->syncPixels32();
+    }
+    m_apScreenBitmaps[m_nScreenBitmaps++] = bitmap;
+    return bitmap;
+}
+
+void qvn_cFramePart::freeRun() {
+    for (int i = 0; i < m_nScreenBitmaps; ++i) delete m_apScreenBitmaps[i];
+    m_nScreenBitmaps = 0;
+    delete m_pLayers;
+    m_pLayers = nullptr;
+}
+
+bool qvn_cFramePart::waitForClock(int32_t t) {
+    while (ShowClock() < t) {
+        if (!g_pWindow || !g_pWindow->PumpMessages()) return false;
+    }
+    return true;
+}
+
+void qvn_cFramePart::run() {
+    m_fSpeed = 1.0f;
+    m_bLocked = 0;
+    m_pSurface = nullptr;
+    m_pLayers = new (std::nothrow) qvn_cBitmapLayers;
+    if (!m_pLayers || !g_pDisplay || !g_p16bitsScreenBuffer || !beginRun()) {
+        if (g_pWindow) g_pWindow->RequestQuit();
+        endRun();
+        freeRun();
+        return;
+    }
+    qvn_cDisplayBase* display = g_pDisplay;
+    bool going = !Quitting();
+    while (going) {
+        const int32_t t = ShowClock();
+        if (endsBeforeDrawing(t)) break;
+        beforeClear(t);
+        display->Clear();
+        if (m_eScenePass == eScenePass::kUnder && m_bScene && m_pScenePlayer) m_pScenePlayer->run();
+        display->Lock();
+        m_pSurface = g_pDisplay->m_pSurfacePixels;
+        // A lock that failed leaves no surface: the part still keeps its
+        // timeline, but nothing is read from or written to the screen.
+        if (m_pSurface) {
+            m_bLocked = 1;
+            SurfaceToScratch(m_pSurface);
+        }
+        if (!frame(t)) break;
+        if (m_pSurface) {
+            m_pLayers->getMerged(g_p16bitsScreenBuffer, kFrameWidth, CopyRows());
+            ScratchToSurface(m_pSurface);
+        }
+        if (m_bLocked) {
+            display->Unlock();
+            m_bLocked = 0;
+        }
+        m_pSurface = nullptr;
+        if (m_eScenePass == eScenePass::kOver && m_bScene && m_pScenePlayer) m_pScenePlayer->run();
+        display->Flip();
+        qvn_ShowStatsFrame();
+        m_fSpeed = m_FrameTimer.getSpeedFactor();
+        afterFlip();
+        going = g_pWindow && g_pWindow->PumpMessages();
+    }
+    if (m_bLocked) {
+        display->Unlock();
+        m_bLocked = 0;
+    }
+    m_pSurface = nullptr;
+    endRun();
+    freeRun();
+}

@@ -1,0 +1,34 @@
+#include "qvn_ShowParts.h"
+
+#include <initializer_list>
+#include <new>
+
+#include "qvn_LoadingScreen.h"
+#include "qvn_PartTitles.h"
+#include "qvn_Sequencer.h"
+
+namespace {
+template <class T>
+qvn_cPart* Make() {
+    return new (std::nothrow) T;
+}
+
+// TEMPORARY while the parts are being written: a part that draws nothing.
+class qvn_cPendingPart : public qvn_cPart {
+public:
+    bool load() override { return true; }
+    void run() override {}
+    void finish() override {}
+};
+}  // namespace
+
+void qvn_RegisterShowParts() {
+    qvn_RegisterPart("qvn_cLoadingScreen", Make<qvn_cLoadingScreen>);
+    qvn_RegisterPart("qvn_cInterlude", Make<qvn_cInterlude>);
+    qvn_RegisterPart("qvn_cPartTitles", Make<qvn_cPartTitles>);
+    for (const char* name : {"qvn_cPartPillars", "qvn_cPartDigits", "qvn_cPartCredits", "qvn_cPartTravel",
+                             "qvn_cPartSmileys", "qvn_cPartTube", "qvn_cPartGlon", "qvn_cPartChromaTunnel",
+                             "qvn_cPartMetaballs", "qvn_cPartShadow", "qvn_cPartGel", "qvn_cPartJoys",
+                             "qvn_cPartScroller"})
+        qvn_RegisterPart(name, Make<qvn_cPendingPart>);
+}
