@@ -32,3 +32,8 @@ void qvn_RegisterShowParts() {
                              "qvn_cPartScroller"})
         qvn_RegisterPart(name, Make<qvn_cPendingPart>);
 }
+
+void qvn_ResetShowState() {
+    qvn_cLoadingScreen::s_bFadeIn = 1;
+    qvn_cInterlude::s_bFadeIn = 1;
+}

@@ -2,3 +2,8 @@
 #pragma once
 
 void qvn_RegisterShowParts();
+
+// Puts every part's program-lifetime state (its statics: one-shot flags,
+// fade values, angles) back to what a fresh program starts with, so a show
+// played again in the same process is the same show.
+void qvn_ResetShowState();

@@ -6,6 +6,7 @@
 #include "qvn_Png.h"
 
 qvn_cCaptureSession* g_pCapture = nullptr;
+qvn_CaptureObserver g_pfnCaptureObserver = nullptr;
 
 qvn_cCaptureSession::~qvn_cCaptureSession() { Finish(); }
 
@@ -48,6 +49,9 @@ void qvn_cCaptureSession::OnFlip(const uint16_t* pixels, int width, int height, 
         else
             std::fprintf(m_pFrames, "%u %u %d - %08x %s\n", m_nFrame, VirtualMs(), m_nPhase, crc, part);
     }
+    if (g_pfnCaptureObserver)
+        g_pfnCaptureObserver(pixels, width, height, pitchPixels, m_nPhase, haveClock ? showMs : -1, m_pszPart,
+                             m_nPartRuns);
     if (m_pFrameListener && haveClock && m_nPhase > 0)
         m_pFrameListener(pixels, width, height, pitchPixels, m_nPhase, showMs, part, m_pFrameListenerContext);
     int frame = static_cast<int>(m_nFrame);

@@ -49,7 +49,10 @@ public:
     // What the frame belongs to: 1 or 2 while a half plays, 0 while loading.
     void SetPhase(int phase) { m_nPhase = phase; }
     // The class name of the running part (null: none), written on every line.
-    void SetPartName(const char* name) { m_pszPart = name; }
+    void SetPartName(const char* name) {
+        m_pszPart = name;
+        if (name) ++m_nPartRuns;
+    }
     // Called with every frame that is shown while a half plays, with the show
     // clock (the storyboard takes its thumbnails from here).
     using FrameListener = void (*)(const uint16_t* pixels, int width, int height, int pitchPixels, int half,
@@ -84,6 +87,7 @@ private:
     bool m_bFlippedSincePump = false;
     int m_nPhase = 0;
     const char* m_pszPart = nullptr;
+    int m_nPartRuns = 0;  // how many part runs have started
     FrameListener m_pFrameListener = nullptr;
     void* m_pFrameListenerContext = nullptr;
     ShowClockFn m_pShowClock = nullptr;
@@ -93,3 +97,11 @@ private:
 
 // Non-null in capture mode.
 extern qvn_cCaptureSession* g_pCapture;
+
+// Sees every flipped frame of every capture session (null: nobody): tests run
+// the program in their own process and look at its frames as they are shown.
+// showMs is -1 while no track is open; partRun counts the part runs so far
+// (a part that runs twice, like a loading screen, has two).
+using qvn_CaptureObserver = void (*)(const uint16_t* pixels, int width, int height, int pitchPixels, int phase,
+                                     int showMs, const char* part, int partRun);
+extern qvn_CaptureObserver g_pfnCaptureObserver;

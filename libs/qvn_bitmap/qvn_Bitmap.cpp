@@ -106,15 +106,21 @@ bool qvn_cBitmap::setNbpp(int eBpp) {
         BITMAP_LOG("qvn_cBitmap::setNbpp() : Wanted eBpp(%d) is not supported.\n", eBpp);
         return false;
     }
-    uint8_t* pixels = NewBytes(int64_t(m_nSizeX) * m_nSizeY * bytesPerPixel);
-    if (!pixels) {
-        BITMAP_LOG("qvn_cBitmap::setNbpp() : Not enough memory.\n");
-        return false;
-    }
+    // A display copy of the same byte size is rewritten in place: parts
+    // rebuild it every frame (a blur kept in the master) and must not
+    // allocate while they play.
     const int bytesPerLine = m_nSizeX * bytesPerPixel;
+    uint8_t* pixels = m_pBitmapPixels;
+    if (!pixels || bytesPerLine != m_nBytesPerLine) {
+        pixels = NewBytes(int64_t(m_nSizeX) * m_nSizeY * bytesPerPixel);
+        if (!pixels) {
+            BITMAP_LOG("qvn_cBitmap::setNbpp() : Not enough memory.\n");
+            return false;
+        }
+    }
     for (int y = 0; y < m_nSizeY; ++y)
         convertRow(m_p32bitsPixels + size_t(y) * m_nSizeX, pixels + size_t(y) * bytesPerLine, m_nSizeX, eBpp);
-    delete[] m_pBitmapPixels;
+    if (pixels != m_pBitmapPixels) delete[] m_pBitmapPixels;
     m_pBitmapPixels = pixels;
     m_eBpp = eBpp;
     m_nBytesPerLine = bytesPerLine;
