@@ -4,6 +4,7 @@
 #include <new>
 
 #include "qvn_LoadingScreen.h"
+#include "qvn_PartPillars.h"
 #include "qvn_PartTitles.h"
 #include "qvn_Sequencer.h"
 
@@ -26,7 +27,8 @@ void qvn_RegisterShowParts() {
     qvn_RegisterPart("qvn_cLoadingScreen", Make<qvn_cLoadingScreen>);
     qvn_RegisterPart("qvn_cInterlude", Make<qvn_cInterlude>);
     qvn_RegisterPart("qvn_cPartTitles", Make<qvn_cPartTitles>);
-    for (const char* name : {"qvn_cPartPillars", "qvn_cPartDigits", "qvn_cPartCredits", "qvn_cPartTravel",
+    qvn_RegisterPart("qvn_cPartPillars", Make<qvn_cPartPillars>);
+    for (const char* name : {"qvn_cPartDigits", "qvn_cPartCredits", "qvn_cPartTravel",
                              "qvn_cPartSmileys", "qvn_cPartTube", "qvn_cPartGlon", "qvn_cPartChromaTunnel",
                              "qvn_cPartMetaballs", "qvn_cPartShadow", "qvn_cPartGel", "qvn_cPartJoys",
                              "qvn_cPartScroller"})
@@ -36,4 +38,5 @@ void qvn_RegisterShowParts() {
 void qvn_ResetShowState() {
     qvn_cLoadingScreen::s_bFadeIn = 1;
     qvn_cInterlude::s_bFadeIn = 1;
+    qvn_cPartPillars::resetState();
 }
