@@ -335,6 +335,37 @@ TEST(Mp3Tables, HuffmanTablesAreCompletePrefixCodesThatDecodeEveryEntry) {
     EXPECT_EQ(qvn_mp3::HuffTable(31).nLinbits, 13);
 }
 
+// The standard gives each band's width; the decoder stores boundaries. Summing
+// the widths catches a typo in any entry, and every row must end at 576 lines
+// (long) or 192 lines per window (short).
+TEST(Mp3Tables, BandBoundariesAreTheRunningSumsOfTheBandWidths) {
+    // By sampling_frequency: 44.1, 48, 32 kHz.
+    const int kLongWidths[3][22] = {
+        {4, 4, 4, 4, 4, 4, 6, 6, 8, 8, 10, 12, 16, 20, 24, 28, 34, 42, 50, 54, 76, 158},
+        {4, 4, 4, 4, 4, 4, 6, 6, 6, 8, 10, 12, 16, 18, 22, 28, 34, 40, 46, 54, 54, 192},
+        {4, 4, 4, 4, 4, 4, 6, 6, 8, 10, 12, 16, 20, 24, 30, 38, 46, 56, 68, 84, 102, 26}};
+    const int kShortWidths[3][13] = {{4, 4, 4, 4, 6, 8, 10, 12, 14, 18, 22, 30, 56},
+                                     {4, 4, 4, 4, 6, 6, 10, 12, 14, 16, 20, 26, 66},
+                                     {4, 4, 4, 4, 6, 8, 12, 16, 20, 26, 34, 42, 12}};
+    for (int f = 0; f < 3; ++f) {
+        const qvn_mp3::SBandTables& t = qvn_mp3::BandTables(f);
+        int sum = 0;
+        for (int b = 0; b < 22; ++b) {
+            EXPECT_EQ(t.pLong[b], sum) << "long boundary " << b << " of sampling_frequency " << f;
+            sum += kLongWidths[f][b];
+        }
+        EXPECT_EQ(sum, 576);
+        EXPECT_EQ(t.pLong[22], sum) << "sampling_frequency " << f;
+        sum = 0;
+        for (int b = 0; b < 13; ++b) {
+            EXPECT_EQ(t.pShort[b], sum) << "short boundary " << b << " of sampling_frequency " << f;
+            sum += kShortWidths[f][b];
+        }
+        EXPECT_EQ(sum, 192);
+        EXPECT_EQ(t.pShort[13], sum) << "sampling_frequency " << f;
+    }
+}
+
 TEST(Mp3Synthesis, Dct32MatchesItsDefinition) {
     mp3InitTables();
     float in[32], out[32];
