@@ -543,14 +543,14 @@ void DecodeGranule(SMP3Stream* s, SMainDataReader& r, int gr) {
             if (active > 0 && active < 2) active = 2;
         }
         if (hook) hook(ch, s->xr[ch]);
-        mp3Synthesize(s, ch, g.nBlockCode, g.block_type, active);
+        mp3Synthesize(s, ch, g.nBlockCode, g.block_type, g.mixed_block_flag != 0, active);
     }
 }
 
 void DecodeSilentGranule(SMP3Stream* s) {
     for (int ch = 0; ch < s->nChannels; ++ch) {
         std::memset(s->xr[ch], 0, sizeof(s->xr[ch]));
-        mp3Synthesize(s, ch, 0, 0, 0);
+        mp3Synthesize(s, ch, 0, 0, false, 0);
     }
 }
 
