@@ -173,6 +173,52 @@ TEST(Mp3Stream, FileWithoutFramesIsRefusedWithALogLine) {
     std::filesystem::remove(log);
 }
 
+// Tools ask for the reason instead of a log line or the fatal end; a stream
+// it accepts decodes as mp3Open's does.
+TEST(Mp3Stream, CheckedOpenSaysWhyItRefusesAndLogsNothing) {
+    const auto dir = std::filesystem::temp_directory_path();
+    const auto log = dir / "qvn_mp3_checked.log";
+    const std::string noisePath = (dir / "qvn_mp3_noise.bin").string();
+    {
+        std::ofstream noise(noisePath, std::ios::binary);
+        for (int i = 0; i < 5000; ++i) noise.put(static_cast<char>((i * 7919) >> 3));
+    }
+    const std::string seeds = std::string(QVN_SOURCE_DIR) + "/tests/fuzz/corpus/fuzz_mp3/";
+    {
+        qvn_cErrorLog errorLog(log.string().c_str());
+        mp3InitTables();
+        EMp3Refusal why = kMp3Accepted;
+        EXPECT_EQ(mp3OpenChecked("/nonexistent/qvn/track.mp3", &why), nullptr);
+        EXPECT_EQ(why, kMp3CannotRead);
+        EXPECT_EQ(mp3OpenChecked(noisePath.c_str(), &why), nullptr);
+        EXPECT_EQ(why, kMp3NoAudioFrame);
+        EXPECT_EQ(mp3OpenChecked((seeds + "mpeg2_mono.mp3").c_str(), &why), nullptr);
+        EXPECT_EQ(why, kMp3Mpeg2);
+        if (HaveVectors()) {
+            EXPECT_EQ(mp3OpenChecked((VectorsDir() + "/mp3/reject/l1-fl1.bit").c_str(), &why), nullptr);
+            EXPECT_EQ(why, kMp3LayerI);
+            EXPECT_EQ(mp3OpenChecked((VectorsDir() + "/mp3/reject/l2-fl10.bit").c_str(), &why), nullptr);
+            EXPECT_EQ(why, kMp3LayerII);
+        }
+        StreamPtr s(mp3OpenChecked((seeds + "stereo48k_crc.mp3").c_str(), &why));
+        ASSERT_TRUE(s);
+        EXPECT_EQ(why, kMp3Accepted);
+        std::vector<float> pcm;
+        StartCapture(&pcm, 2);
+        while (mp3DecodeFrame(s.get()) > 0) {
+        }
+        StopCapture();
+        const SDecoded plain = DecodeMemory(ReadFile(seeds + "stereo48k_crc.mp3"));
+        EXPECT_EQ(pcm, plain.pcm);
+    }
+    std::ifstream in(log);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_EQ(text.str().find("mp3Open()"), std::string::npos) << text.str();
+    std::filesystem::remove(log);
+    std::filesystem::remove(noisePath);
+}
+
 TEST(Mp3Stream, EveryTruncationDecodesSafely) {
     const auto bytes = SeedStream("mono32k_32kbps.mp3");
     ASSERT_FALSE(bytes.empty());
