@@ -26,6 +26,20 @@ void mp3InitTables();
 SMP3Stream* mp3Open(const char* fileName);
 // The same on a copy of a memory buffer.
 SMP3Stream* mp3OpenMemory(const void* data, size_t size);
+// Why mp3OpenChecked refused a file.
+enum EMp3Refusal {
+    kMp3Accepted = 0,
+    kMp3CannotRead,    // missing, unreadable, or too large to hold
+    kMp3NoAudioFrame,  // no MPEG audio frame anywhere in it
+    kMp3Mpeg2,         // the first frame is MPEG-2 or MPEG-2.5
+    kMp3LayerI,        // MPEG-1, but Layer I
+    kMp3LayerII,       // MPEG-1, but Layer II
+};
+// mp3Open for tools that report refusals themselves: null with *why set
+// where mp3Open would return null or end the program through FatalError
+// (every later frame shares the first one's version and layer, so a stream
+// accepted here never reaches those fatal ends). Nothing is logged.
+SMP3Stream* mp3OpenChecked(const char* fileName, EMp3Refusal* why);
 // Frees a stream and its file buffer (null is fine).
 void mp3Close(SMP3Stream* stream);
 // 1152 after a decoded frame (two granules sent to the output function), -1

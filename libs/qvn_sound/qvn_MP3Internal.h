@@ -41,7 +41,9 @@ struct SGranuleInfo {
     int32_t preflag;
     int32_t scalefac_scale;
     int32_t count1table_select;
-    // 0 normal, 1 long with window switching (start or stop), 2 short, 3 mixed.
+    // 0 normal, 1 long with window switching (start or stop, mixed flag or
+    // not: scale factors, regions and alias reduction are a long block's), 2
+    // short, 3 mixed short.
     int32_t nBlockCode;
 };
 
@@ -145,8 +147,10 @@ void DecodeGranule(SMP3Stream* s, SMainDataReader& reader, int gr);
 // usable data still advances the overlap and the filterbank.
 void DecodeSilentGranule(SMP3Stream* s);
 // IMDCT, overlap, frequency inversion and the polyphase filterbank for one
-// channel of the granule in s->xr, into s->aPcm[ch].
-void mp3Synthesize(SMP3Stream* s, int ch, int blockCode, int blockType, int transformSubbands);
+// channel of the granule in s->xr, into s->aPcm[ch]. mixed is the granule's
+// mixed_block_flag: subbands 0 and 1 then use the normal window, also in a
+// start or stop block (block code 1).
+void mp3Synthesize(SMP3Stream* s, int ch, int blockCode, int blockType, bool mixed, int transformSubbands);
 // Hands the granule to the output function.
 void EmitGranule(SMP3Stream* s);
 // The optional per-granule spectrum hook (null when unset).

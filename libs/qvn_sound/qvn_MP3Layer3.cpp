@@ -16,7 +16,7 @@ const int16_t kLongBands[3][23] = {
     {0, 4, 8, 12, 16, 20, 24, 30, 36, 44, 54, 66, 82, 102, 126, 156, 194, 240, 296, 364, 448, 550, 576}};
 const int16_t kShortBands[3][14] = {{0, 4, 8, 12, 16, 22, 30, 40, 52, 66, 84, 106, 136, 192},
                                     {0, 4, 8, 12, 16, 22, 28, 38, 50, 64, 80, 100, 126, 192},
-                                    {0, 4, 8, 12, 16, 22, 30, 42, 58, 78, 104, 136, 180, 192}};
+                                    {0, 4, 8, 12, 16, 22, 30, 42, 58, 78, 104, 138, 180, 192}};
 const SBandTables kBandTables[3] = {{kLongBands[0], kShortBands[0]},
                                     {kLongBands[1], kShortBands[1]},
                                     {kLongBands[2], kShortBands[2]}};
@@ -543,14 +543,14 @@ void DecodeGranule(SMP3Stream* s, SMainDataReader& r, int gr) {
             if (active > 0 && active < 2) active = 2;
         }
         if (hook) hook(ch, s->xr[ch]);
-        mp3Synthesize(s, ch, g.nBlockCode, g.block_type, active);
+        mp3Synthesize(s, ch, g.nBlockCode, g.block_type, g.mixed_block_flag != 0, active);
     }
 }
 
 void DecodeSilentGranule(SMP3Stream* s) {
     for (int ch = 0; ch < s->nChannels; ++ch) {
         std::memset(s->xr[ch], 0, sizeof(s->xr[ch]));
-        mp3Synthesize(s, ch, 0, 0, 0);
+        mp3Synthesize(s, ch, 0, 0, false, 0);
     }
 }
 

@@ -278,13 +278,22 @@ void InitStream(SMP3Stream* s) {
     s->nRingPos[0] = s->nRingPos[1] = 0;
 }
 
-SMP3Stream* OpenSource(SBitSource* src, const char* name) {
-    if (!src) return nullptr;
+// why null: the engine's behaviour (log line, FatalError for MPEG-2, Layer
+// I/II left to the first decoded frame). why set: refusals are returned.
+SMP3Stream* OpenSource(SBitSource* src, const char* name, EMp3Refusal* why) {
+    if (why) *why = kMp3Accepted;
+    if (!src) {
+        if (why) *why = kMp3CannotRead;
+        return nullptr;
+    }
     if (!TablesReady()) mp3InitTables();
     SMP3Stream* s = new (std::nothrow) SMP3Stream;
     if (!s) {
         SBitSource::Free(src);
-        LogMessage("mp3Open() : Not enough memory.\n");
+        if (why)
+            *why = kMp3CannotRead;
+        else
+            LogMessage("mp3Open() : Not enough memory.\n");
         return nullptr;
     }
     s->pSource = src;
@@ -302,11 +311,20 @@ SMP3Stream* OpenSource(SBitSource* src, const char* name) {
     // at open nothing vouches for it yet, so confirm it too.
     while (pos >= 0 && !Confirmed(src, pos, HeaderAt(src, pos))) pos = FindFrame(src, pos + 1, 0);
     if (pos < 0) {
-        LogMessage("mp3Open() : No MPEG audio frame in %s.\n", name);
+        if (why)
+            *why = kMp3NoAudioFrame;
+        else
+            LogMessage("mp3Open() : No MPEG audio frame in %s.\n", name);
         mp3Close(s);
         return nullptr;
     }
     const uint32_t h = HeaderAt(src, pos);
+    if (why && (HId(h) != 1 || HLayer(h) != 1)) {
+        // Layer field: 1 = Layer III, 2 = Layer II, 3 = Layer I.
+        *why = HId(h) != 1 ? kMp3Mpeg2 : HLayer(h) == 2 ? kMp3LayerII : kMp3LayerI;
+        mp3Close(s);
+        return nullptr;
+    }
     if (HId(h) != 1) {
         mp3Close(s);
         FatalError("MPEG2.0 unsupported");
@@ -343,11 +361,21 @@ void mp3InitTables() {
 
 SMP3Stream* mp3Open(const char* fileName) {
     if (!fileName) return nullptr;
-    return OpenSource(SBitSource::OpenAndLoad(fileName), fileName);
+    return OpenSource(SBitSource::OpenAndLoad(fileName), fileName, nullptr);
 }
 
 SMP3Stream* mp3OpenMemory(const void* data, size_t size) {
-    return OpenSource(SBitSource::OpenMemory(data, size), "memory");
+    return OpenSource(SBitSource::OpenMemory(data, size), "memory", nullptr);
+}
+
+SMP3Stream* mp3OpenChecked(const char* fileName, EMp3Refusal* why) {
+    EMp3Refusal dummy;
+    if (!why) why = &dummy;
+    if (!fileName) {
+        *why = kMp3CannotRead;
+        return nullptr;
+    }
+    return OpenSource(SBitSource::OpenAndLoad(fileName), fileName, why);
 }
 
 void mp3Close(SMP3Stream* s) {

@@ -212,7 +212,8 @@ QVN_KERNEL void SynthesizeGranuleKernel(float (*ring)[64], int32_t& ringPos, con
     }
 }
 
-QVN_KERNEL void SynthesizeChannelKernel(SMP3Stream* s, int ch, int blockCode, int blockType, int transformSubbands) {
+QVN_KERNEL void SynthesizeChannelKernel(SMP3Stream* s, int ch, int blockCode, int blockType, bool mixed,
+                                        int transformSubbands) {
     const float* xr = s->xr[ch];
     float* overlap = s->aOverlap[ch];
     // [subband][slot], with room for the unused lanes of the last group of
@@ -229,8 +230,10 @@ QVN_KERNEL void SynthesizeChannelKernel(SMP3Stream* s, int ch, int blockCode, in
         const bool longBlock = blockCode < 2 || (blockCode == 3 && sb < 2);
         alignas(16) float t[36];
         if (longBlock) {
-            // Mixed blocks use the normal window for their long subbands.
-            const int type = blockCode == 3 ? 0 : blockType;
+            // With the mixed flag set the two lowest subbands take the normal
+            // window whatever the block type: a mixed short block's long
+            // part, and a start or stop block flagged mixed alike.
+            const int type = (mixed && sb < 2) || blockCode == 3 ? 0 : blockType;
             Imdct36(in, g_aImdctWin[type == 2 ? 0 : type], t);
         } else {
             std::memset(t, 0, sizeof(t));
@@ -259,13 +262,14 @@ QVN_KERNEL void SynthesizeChannelKernel(SMP3Stream* s, int ch, int blockCode, in
 // Two copies of the synthesis: one for any x86 (SSE2), one for AVX2. Both do
 // the same operations on each value in the same order (no fused
 // multiply-add), so they give the same bits; only the width differs.
-void SynthesizeChannelGeneric(SMP3Stream* s, int ch, int blockCode, int blockType, int transformSubbands) {
-    SynthesizeChannelKernel(s, ch, blockCode, blockType, transformSubbands);
+void SynthesizeChannelGeneric(SMP3Stream* s, int ch, int blockCode, int blockType, bool mixed,
+                              int transformSubbands) {
+    SynthesizeChannelKernel(s, ch, blockCode, blockType, mixed, transformSubbands);
 }
 
 __attribute__((target("avx2"))) void SynthesizeChannelAvx2(SMP3Stream* s, int ch, int blockCode, int blockType,
-                                                           int transformSubbands) {
-    SynthesizeChannelKernel(s, ch, blockCode, blockType, transformSubbands);
+                                                           bool mixed, int transformSubbands) {
+    SynthesizeChannelKernel(s, ch, blockCode, blockType, mixed, transformSubbands);
 }
 
 bool CpuHasAvx2() {
@@ -282,11 +286,11 @@ void SynthesizeGranule(float (*ring)[64], int32_t& ringPos, const float* sub, fl
     SynthesizeGranuleKernel(ring, ringPos, sub, pcm);
 }
 
-void mp3Synthesize(SMP3Stream* s, int ch, int blockCode, int blockType, int transformSubbands) {
+void mp3Synthesize(SMP3Stream* s, int ch, int blockCode, int blockType, bool mixed, int transformSubbands) {
     if (!g_bForceGenericKernels && CpuHasAvx2())
-        SynthesizeChannelAvx2(s, ch, blockCode, blockType, transformSubbands);
+        SynthesizeChannelAvx2(s, ch, blockCode, blockType, mixed, transformSubbands);
     else
-        SynthesizeChannelGeneric(s, ch, blockCode, blockType, transformSubbands);
+        SynthesizeChannelGeneric(s, ch, blockCode, blockType, mixed, transformSubbands);
 }
 
 bool ForceGenericKernels(bool force) {

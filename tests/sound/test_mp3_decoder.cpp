@@ -173,6 +173,52 @@ TEST(Mp3Stream, FileWithoutFramesIsRefusedWithALogLine) {
     std::filesystem::remove(log);
 }
 
+// Tools ask for the reason instead of a log line or the fatal end; a stream
+// it accepts decodes as mp3Open's does.
+TEST(Mp3Stream, CheckedOpenSaysWhyItRefusesAndLogsNothing) {
+    const auto dir = std::filesystem::temp_directory_path();
+    const auto log = dir / "qvn_mp3_checked.log";
+    const std::string noisePath = (dir / "qvn_mp3_noise.bin").string();
+    {
+        std::ofstream noise(noisePath, std::ios::binary);
+        for (int i = 0; i < 5000; ++i) noise.put(static_cast<char>((i * 7919) >> 3));
+    }
+    const std::string seeds = std::string(QVN_SOURCE_DIR) + "/tests/fuzz/corpus/fuzz_mp3/";
+    {
+        qvn_cErrorLog errorLog(log.string().c_str());
+        mp3InitTables();
+        EMp3Refusal why = kMp3Accepted;
+        EXPECT_EQ(mp3OpenChecked("/nonexistent/qvn/track.mp3", &why), nullptr);
+        EXPECT_EQ(why, kMp3CannotRead);
+        EXPECT_EQ(mp3OpenChecked(noisePath.c_str(), &why), nullptr);
+        EXPECT_EQ(why, kMp3NoAudioFrame);
+        EXPECT_EQ(mp3OpenChecked((seeds + "mpeg2_mono.mp3").c_str(), &why), nullptr);
+        EXPECT_EQ(why, kMp3Mpeg2);
+        if (HaveVectors()) {
+            EXPECT_EQ(mp3OpenChecked((VectorsDir() + "/mp3/reject/l1-fl1.bit").c_str(), &why), nullptr);
+            EXPECT_EQ(why, kMp3LayerI);
+            EXPECT_EQ(mp3OpenChecked((VectorsDir() + "/mp3/reject/l2-fl10.bit").c_str(), &why), nullptr);
+            EXPECT_EQ(why, kMp3LayerII);
+        }
+        StreamPtr s(mp3OpenChecked((seeds + "stereo48k_crc.mp3").c_str(), &why));
+        ASSERT_TRUE(s);
+        EXPECT_EQ(why, kMp3Accepted);
+        std::vector<float> pcm;
+        StartCapture(&pcm, 2);
+        while (mp3DecodeFrame(s.get()) > 0) {
+        }
+        StopCapture();
+        const SDecoded plain = DecodeMemory(ReadFile(seeds + "stereo48k_crc.mp3"));
+        EXPECT_EQ(pcm, plain.pcm);
+    }
+    std::ifstream in(log);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_EQ(text.str().find("mp3Open()"), std::string::npos) << text.str();
+    std::filesystem::remove(log);
+    std::filesystem::remove(noisePath);
+}
+
 TEST(Mp3Stream, EveryTruncationDecodesSafely) {
     const auto bytes = SeedStream("mono32k_32kbps.mp3");
     ASSERT_FALSE(bytes.empty());
@@ -333,6 +379,37 @@ TEST(Mp3Tables, HuffmanTablesAreCompletePrefixCodesThatDecodeEveryEntry) {
     EXPECT_EQ(qvn_mp3::HuffTable(23).nLinbits, 13);
     EXPECT_EQ(qvn_mp3::HuffTable(24).nLinbits, 4);
     EXPECT_EQ(qvn_mp3::HuffTable(31).nLinbits, 13);
+}
+
+// The standard gives each band's width; the decoder stores boundaries. Summing
+// the widths catches a typo in any entry, and every row must end at 576 lines
+// (long) or 192 lines per window (short).
+TEST(Mp3Tables, BandBoundariesAreTheRunningSumsOfTheBandWidths) {
+    // By sampling_frequency: 44.1, 48, 32 kHz.
+    const int kLongWidths[3][22] = {
+        {4, 4, 4, 4, 4, 4, 6, 6, 8, 8, 10, 12, 16, 20, 24, 28, 34, 42, 50, 54, 76, 158},
+        {4, 4, 4, 4, 4, 4, 6, 6, 6, 8, 10, 12, 16, 18, 22, 28, 34, 40, 46, 54, 54, 192},
+        {4, 4, 4, 4, 4, 4, 6, 6, 8, 10, 12, 16, 20, 24, 30, 38, 46, 56, 68, 84, 102, 26}};
+    const int kShortWidths[3][13] = {{4, 4, 4, 4, 6, 8, 10, 12, 14, 18, 22, 30, 56},
+                                     {4, 4, 4, 4, 6, 6, 10, 12, 14, 16, 20, 26, 66},
+                                     {4, 4, 4, 4, 6, 8, 12, 16, 20, 26, 34, 42, 12}};
+    for (int f = 0; f < 3; ++f) {
+        const qvn_mp3::SBandTables& t = qvn_mp3::BandTables(f);
+        int sum = 0;
+        for (int b = 0; b < 22; ++b) {
+            EXPECT_EQ(t.pLong[b], sum) << "long boundary " << b << " of sampling_frequency " << f;
+            sum += kLongWidths[f][b];
+        }
+        EXPECT_EQ(sum, 576);
+        EXPECT_EQ(t.pLong[22], sum) << "sampling_frequency " << f;
+        sum = 0;
+        for (int b = 0; b < 13; ++b) {
+            EXPECT_EQ(t.pShort[b], sum) << "short boundary " << b << " of sampling_frequency " << f;
+            sum += kShortWidths[f][b];
+        }
+        EXPECT_EQ(sum, 192);
+        EXPECT_EQ(t.pShort[13], sum) << "sampling_frequency " << f;
+    }
 }
 
 TEST(Mp3Synthesis, Dct32MatchesItsDefinition) {

@@ -1,48 +1,131 @@
 // mp3dec IN.mp3 OUT.wav [--float]: decodes a whole file with the engine's
 // decoder into a WAV file, 16-bit (full scale 32767, rounded and clipped) or
 // 32-bit float, and prints what it found.
-#include <cmath>
+//
+// The samples go to the file in blocks as the frames decode; the header's
+// sizes are written last. So memory stays the decoder's own (the input file
+// plus a fixed amount) however long the output is.
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <vector>
 
 #include "qvn_ErrorLog.h"
 #include "qvn_MP3Decoder.h"
 
 namespace {
 
-bool g_bFloat = false;
-std::vector<uint8_t> g_data;
-int g_nChannels = 2;
+const char kUsage[] =
+    "usage: mp3dec IN.mp3 OUT.wav [--float]\n"
+    "Decodes an MPEG-1 Layer III file with the engine's decoder into a WAV file.\n"
+    "  --float      32-bit float samples (full scale 1.0) instead of 16-bit\n"
+    "  --help, -h   this text\n"
+    "  --version    the program's version\n";
 
-void Put16(std::vector<uint8_t>& v, uint32_t x) {
-    v.push_back(x & 0xFF);
-    v.push_back((x >> 8) & 0xFF);
-}
-void Put32(std::vector<uint8_t>& v, uint32_t x) {
-    Put16(v, x & 0xFFFF);
-    Put16(v, x >> 16);
+constexpr int kHeaderBytes = 44;
+// Bytes gathered before each write: a few dozen frames of stereo float.
+constexpr size_t kBlockBytes = 256 * 1024;
+
+struct SOutput {
+    FILE* pFile = nullptr;
+    bool bFloat = false;
+    int nChannels = 2;
+    uint8_t aBlock[kBlockBytes];
+    size_t nBlockBytes = 0;
+    uint64_t nDataBytes = 0;
+    bool bFailed = false;
+};
+
+SOutput g_out;
+
+void Flush() {
+    if (g_out.nBlockBytes == 0 || g_out.bFailed) return;
+    if (std::fwrite(g_out.aBlock, 1, g_out.nBlockBytes, g_out.pFile) != g_out.nBlockBytes) g_out.bFailed = true;
+    g_out.nDataBytes += g_out.nBlockBytes;
+    g_out.nBlockBytes = 0;
 }
 
-void Sample(float x) {
-    if (g_bFloat) {
-        uint32_t bits;
-        std::memcpy(&bits, &x, 4);
-        Put32(g_data, bits);
-        return;
-    }
-    float y = std::nearbyint(x * 32767.0f);
-    if (y > 32767.0f) y = 32767.0f;
-    if (y < -32768.0f) y = -32768.0f;
-    Put16(g_data, static_cast<uint16_t>(static_cast<int16_t>(y)));
+inline uint8_t* Put32(uint8_t* p, uint32_t x) {
+    p[0] = static_cast<uint8_t>(x);
+    p[1] = static_cast<uint8_t>(x >> 8);
+    p[2] = static_cast<uint8_t>(x >> 16);
+    p[3] = static_cast<uint8_t>(x >> 24);
+    return p + 4;
+}
+
+inline uint8_t* PutFloat(uint8_t* p, float x) {
+    uint32_t bits;
+    std::memcpy(&bits, &x, 4);
+    return Put32(p, bits);
+}
+
+// Rounded to nearest (ties to even, as nearbyint in the default mode) and
+// clipped: adding 1.5 * 2^23 leaves the rounded integer in the low mantissa
+// bits, exact for the clipped range.
+inline uint8_t* PutPcm16(uint8_t* p, float x) {
+    float y = x * 32767.0f;
+    y = y > 32767.0f ? 32767.0f : y < -32768.0f ? -32768.0f : y;
+    const float r = y + 12582912.0f;
+    uint32_t bits;
+    std::memcpy(&bits, &r, 4);
+    const uint32_t v = bits - 0x4B400000u;  // the integer, two's complement in 16 bits
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+    return p + 2;
 }
 
 void Output(int count, const float* left, const float* right) {
-    for (int i = 0; i < count; ++i) {
-        Sample(left[i]);
-        if (g_nChannels == 2) Sample(right ? right[i] : left[i]);
+    if (!right) right = left;
+    const size_t frameBytes = static_cast<size_t>(g_out.nChannels) * (g_out.bFloat ? 4 : 2);
+    int i = 0;
+    while (i < count) {
+        if (g_out.nBlockBytes + frameBytes > kBlockBytes) Flush();
+        int n = static_cast<int>((kBlockBytes - g_out.nBlockBytes) / frameBytes);
+        if (n > count - i) n = count - i;
+        uint8_t* p = g_out.aBlock + g_out.nBlockBytes;
+        const int end = i + n;
+        if (g_out.bFloat) {
+            if (g_out.nChannels == 2)
+                for (; i < end; ++i) p = PutFloat(PutFloat(p, left[i]), right[i]);
+            else
+                for (; i < end; ++i) p = PutFloat(p, left[i]);
+        } else {
+            if (g_out.nChannels == 2)
+                for (; i < end; ++i) p = PutPcm16(PutPcm16(p, left[i]), right[i]);
+            else
+                for (; i < end; ++i) p = PutPcm16(p, left[i]);
+        }
+        g_out.nBlockBytes = static_cast<size_t>(p - g_out.aBlock);
     }
+}
+
+// The canonical 44-byte header. Sizes beyond what RIFF can hold are written
+// as the largest it can.
+void MakeHeader(uint8_t* h, int rate, int channels, bool isFloat, uint64_t dataBytes) {
+    const uint64_t maxData = 0xFFFFFFFFull - 36;
+    const uint32_t data = static_cast<uint32_t>(dataBytes < maxData ? dataBytes : maxData);
+    const int bytesPerSample = isFloat ? 4 : 2;
+    std::memcpy(h, "RIFF", 4);
+    Put32(h + 4, data + 36);
+    std::memcpy(h + 8, "WAVEfmt ", 8);
+    Put32(h + 16, 16);
+    h[20] = isFloat ? 3 : 1;
+    h[21] = 0;
+    h[22] = static_cast<uint8_t>(channels);
+    h[23] = 0;
+    Put32(h + 24, static_cast<uint32_t>(rate));
+    Put32(h + 28, static_cast<uint32_t>(rate * channels * bytesPerSample));
+    h[32] = static_cast<uint8_t>(channels * bytesPerSample);
+    h[33] = 0;
+    h[34] = static_cast<uint8_t>(bytesPerSample * 8);
+    h[35] = 0;
+    std::memcpy(h + 36, "data", 4);
+    Put32(h + 40, data);
+}
+
+int UsageError(const char* what, const char* arg) {
+    std::fprintf(stderr, "mp3dec: %s%s\n%s", what, arg ? arg : "", kUsage);
+    return 2;
 }
 
 }  // namespace
@@ -52,53 +135,86 @@ int main(int argc, char** argv) {
     const char* in = nullptr;
     const char* out = nullptr;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--float") == 0)
-            g_bFloat = true;
+        const char* a = argv[i];
+        if (std::strcmp(a, "--help") == 0 || std::strcmp(a, "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (std::strcmp(a, "--version") == 0) {
+            std::printf("mp3dec (Quorvane show engine) %s\n", QVN_VERSION);
+            return 0;
+        }
+        if (std::strcmp(a, "--float") == 0)
+            g_out.bFloat = true;
+        else if (a[0] == '-' && a[1] != '\0')
+            return UsageError("unknown option ", a);
         else if (!in)
-            in = argv[i];
+            in = a;
         else if (!out)
-            out = argv[i];
+            out = a;
+        else
+            return UsageError("too many files: ", a);
     }
-    if (!in || !out) {
-        std::fprintf(stderr, "usage: mp3dec IN.mp3 OUT.wav [--float]\n");
-        return 2;
+    if (!in || !out) return UsageError(in ? "no output file" : "no input file", nullptr);
+
+    // Told apart here, since the decoder only knows it could not read.
+    if (FILE* probe = std::fopen(in, "rb")) {
+        std::fclose(probe);
+    } else {
+        std::fprintf(stderr, "mp3dec: cannot open %s: %s\n", in, std::strerror(errno));
+        return 1;
     }
     mp3InitTables();
-    SMP3Stream* s = mp3Open(in);
+    EMp3Refusal why = kMp3Accepted;
+    SMP3Stream* s = mp3OpenChecked(in, &why);
     if (!s) {
-        std::fprintf(stderr, "mp3dec: cannot decode %s\n", in);
+        switch (why) {
+        case kMp3Mpeg2: std::fprintf(stderr, "mp3dec: MPEG-2 is not supported: %s\n", in); break;
+        case kMp3LayerI: std::fprintf(stderr, "mp3dec: MPEG-1 Layer I is not supported: %s\n", in); break;
+        case kMp3LayerII: std::fprintf(stderr, "mp3dec: MPEG-1 Layer II is not supported: %s\n", in); break;
+        case kMp3NoAudioFrame: std::fprintf(stderr, "mp3dec: not an MPEG audio file: %s\n", in); break;
+        default: std::fprintf(stderr, "mp3dec: cannot read %s\n", in); break;
+        }
         return 1;
     }
-    g_nChannels = mp3GetChannels(s);
+    g_out.nChannels = mp3GetChannels(s);
+    const int rate = mp3GetSampleRate(s);
+
+    g_out.pFile = std::fopen(out, "wb");
+    if (!g_out.pFile) {
+        std::fprintf(stderr, "mp3dec: cannot create %s: %s\n", out, std::strerror(errno));
+        mp3Close(s);
+        return 1;
+    }
+    // Our own blocks are the buffering.
+    std::setvbuf(g_out.pFile, nullptr, _IONBF, 0);
+    uint8_t header[kHeaderBytes];
+    MakeHeader(header, rate, g_out.nChannels, g_out.bFloat, 0);
+    if (std::fwrite(header, 1, kHeaderBytes, g_out.pFile) != kHeaderBytes) g_out.bFailed = true;
+
     mp3SetOutput(Output);
     int frames = 0;
-    while (mp3DecodeFrame(s) > 0) ++frames;
-    const int rate = mp3GetSampleRate(s);
-    std::printf("%s: %d Hz, %d channel(s), %d kbit/s, %d frames, %d skipped\n", in, rate, g_nChannels,
-                mp3GetBitrate(s), frames, mp3GetBadFrames(s));
+    while (!g_out.bFailed && mp3DecodeFrame(s) > 0) ++frames;
+    Flush();
+    mp3SetOutput(nullptr);
+    const int bitrate = mp3GetBitrate(s), bad = mp3GetBadFrames(s);
     mp3Close(s);
 
-    std::vector<uint8_t> h;
-    const int bytesPerSample = g_bFloat ? 4 : 2;
-    h.insert(h.end(), {'R', 'I', 'F', 'F'});
-    Put32(h, static_cast<uint32_t>(36 + g_data.size()));
-    h.insert(h.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-    Put32(h, 16);
-    Put16(h, g_bFloat ? 3 : 1);
-    Put16(h, g_nChannels);
-    Put32(h, rate);
-    Put32(h, rate * g_nChannels * bytesPerSample);
-    Put16(h, g_nChannels * bytesPerSample);
-    Put16(h, bytesPerSample * 8);
-    h.insert(h.end(), {'d', 'a', 't', 'a'});
-    Put32(h, static_cast<uint32_t>(g_data.size()));
-    FILE* f = std::fopen(out, "wb");
-    if (!f || std::fwrite(h.data(), 1, h.size(), f) != h.size() ||
-        (!g_data.empty() && std::fwrite(g_data.data(), 1, g_data.size(), f) != g_data.size())) {
-        std::fprintf(stderr, "mp3dec: cannot write %s\n", out);
-        if (f) std::fclose(f);
+    if (!g_out.bFailed) {
+        MakeHeader(header, rate, g_out.nChannels, g_out.bFloat, g_out.nDataBytes);
+        if (std::fseek(g_out.pFile, 0, SEEK_SET) != 0 ||
+            std::fwrite(header, 1, kHeaderBytes, g_out.pFile) != kHeaderBytes)
+            g_out.bFailed = true;
+    }
+    if (std::fclose(g_out.pFile) != 0) g_out.bFailed = true;
+    if (g_out.bFailed) {
+        std::fprintf(stderr, "mp3dec: cannot write %s: %s\n", out, std::strerror(errno));
+        std::remove(out);
         return 1;
     }
-    std::fclose(f);
+    if (g_out.nDataBytes > 0xFFFFFFFFull - 36)
+        std::fprintf(stderr, "mp3dec: %s is longer than a WAV header can say; its sizes are capped\n", out);
+    std::printf("%s: %d Hz, %d channel(s), %d kbit/s, %d frames, %d skipped\n", in, rate, g_out.nChannels, bitrate,
+                frames, bad);
     return 0;
 }
