@@ -153,6 +153,7 @@ SRun Run(const std::string& dataDir, int fps, int quitAtMs, const std::vector<st
     run.exitCode = qvn_ProgramMain(static_cast<int>(argv.size()), argv.data(), nullptr, 0, "");
     g_pfnCaptureObserver = nullptr;
     run.log = ReadText(log);
+    run.framesTxt = ReadText(dir / "cap" / "frames.txt");
     for (int i = 0; i < static_cast<int>(run.frames.size()); ++i) {
         const SFrame& f = run.frames[i];
         if (run.spans.empty() || i == 0 || run.frames[i - 1].partRun != f.partRun)

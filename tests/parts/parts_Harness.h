@@ -31,6 +31,7 @@ struct SRun {
     int exitCode = -1;
     std::vector<SFrame> frames;
     std::string log;  // the run's error log
+    std::string framesTxt;  // the capture's frames.txt (message boxes are noted there)
     // First and last frame index of each run of a part, in show order.
     struct SPartSpan {
         std::string part;

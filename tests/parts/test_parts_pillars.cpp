@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 
 #include "parts_Harness.h"
 #include "qvn_ScenePlayer.h"
@@ -76,6 +77,33 @@ TEST(ScenePlayer, AdvancesByTheSpeedFactorNotItsCeiling) {
         EXPECT_NEAR(player.m_pScene->m_nFrame, expected, 0.03 * expected + 8) << frameMs;
     }
     qvn_sys::Install(previous);
+}
+
+}  // namespace
+
+namespace {
+
+// A damaged scene file fails the pillars' load with the file named; the
+// first half is skipped behind the "Error while loading" box and the second
+// half still loads and plays.
+TEST(PillarsLoad, ADamagedSceneFailsTheHalfAndTheShowGoesOn) {
+    const std::string dir = DataCopy("damaged_pilliers");
+    {
+        std::FILE* f = std::fopen((dir + "/pilliers.qvn").c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fputs("not a scene", f);
+        std::fclose(f);
+    }
+    const SRun run = RunProgram(dir, 60, 60000);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_NE(run.log.find("qvn_cPartPillars::load() : Can't load scene <datas/pilliers.qvn>."), std::string::npos)
+        << run.log;
+    EXPECT_NE(run.framesTxt.find("# message box [Error] Error while loading"), std::string::npos) << run.framesTxt;
+    // No frame of the first half was shown; the second track was opened and
+    // started after the interlude.
+    for (const SFrame& f : run.frames) EXPECT_NE(f.phase, 1);
+    EXPECT_NE(run.log.find("MP3: datas/tarnelle.mp3 loaded"), std::string::npos);
+    EXPECT_NE(run.span("qvn_cInterlude"), nullptr);
 }
 
 }  // namespace
