@@ -13,6 +13,8 @@ qvn_cMessageLog* g_pMessageLog = nullptr;
 namespace {
 
 qvn_FatalHook g_pFatalHook = nullptr;
+// The name of a deferred log until it starts.
+char* g_pszPendingLogName = nullptr;
 FILE* g_pLogEcho = nullptr;
 
 char* CopyString(const char* text) {
@@ -32,20 +34,34 @@ void Format(char (&buffer)[kErrorLogBufferBytes], const char* format, va_list ar
 
 void qvn_SetLogEcho(FILE* stream) { g_pLogEcho = stream; }
 
-qvn_cErrorLog::qvn_cErrorLog(const char* fileName) {
+qvn_cErrorLog::qvn_cErrorLog(const char* fileName, bool deferred) {
     // The newest log is the one written to; the name of an older one goes.
     std::free(g_pszErrorLogName);
-    g_pszErrorLogName = CopyString(fileName ? fileName : qvn_DefaultErrorLogName());
-    WriteHeader();
+    g_pszErrorLogName = nullptr;
+    std::free(g_pszPendingLogName);
+    g_pszPendingLogName = CopyString(fileName ? fileName : qvn_DefaultErrorLogName());
+    if (!deferred) Start();
 }
 
 qvn_cErrorLog::~qvn_cErrorLog() {
     std::free(g_pszErrorLogName);
     g_pszErrorLogName = nullptr;
+    std::free(g_pszPendingLogName);
+    g_pszPendingLogName = nullptr;
+}
+
+void qvn_cErrorLog::Start() {
+    if (!g_pszPendingLogName) return;
+    std::free(g_pszErrorLogName);
+    g_pszErrorLogName = g_pszPendingLogName;
+    g_pszPendingLogName = nullptr;
+    WriteHeader();
 }
 
 void qvn_cErrorLog::Redirect(const char* fileName) {
     if (!fileName) return;
+    std::free(g_pszPendingLogName);
+    g_pszPendingLogName = nullptr;
     if (g_pszErrorLogName) {
         if (std::strcmp(g_pszErrorLogName, fileName) == 0) return;
         std::remove(g_pszErrorLogName);
@@ -109,6 +125,17 @@ void FatalError(const char* format, ...) {
     Format(buffer, format, args);
     va_end(args);
     if (g_pFatalHook) g_pFatalHook(buffer);
+    // A windowed program has no standard error stream: without the log and
+    // the debugger output the show would just vanish with exit code 1.
+    if (g_pszErrorLogName) {
+        char line[kErrorLogBufferBytes + 8];
+        std::snprintf(line, sizeof line, "Error:%s\n", buffer);
+        if (FILE* file = std::fopen(g_pszErrorLogName, "at")) {
+            std::fputs(line, file);
+            std::fclose(file);
+        }
+        qvn_sys::DebugOutput(line);
+    }
     std::fputs("Error:", stderr);
     std::fputs(buffer, stderr);
     std::fputs("\n", stderr);

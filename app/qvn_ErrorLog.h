@@ -8,12 +8,18 @@
 // complete up to the last line even when the program dies right after.
 class qvn_cErrorLog {
 public:
-    // fileName null: the backend's default log name.
-    explicit qvn_cErrorLog(const char* fileName);
+    // fileName null: the backend's default log name. A deferred log only
+    // keeps the name until Start, so a run that ends at its options (--help,
+    // --version, a usage error) leaves the previous run's log alone.
+    explicit qvn_cErrorLog(const char* fileName, bool deferred = false);
     virtual ~qvn_cErrorLog();
 
-    // Starts a fresh log at another path (the `--log` option). The file made by
-    // the constructor held only this run's header, so it is removed.
+    // Creates the deferred log (header included); nothing when already started.
+    void Start();
+
+    // Starts a fresh log at another path (the `--log` option). A file made by
+    // the constructor held only this run's header, so it is removed; a
+    // deferred one was never made.
     void Redirect(const char* fileName);
 
 private:
@@ -34,7 +40,8 @@ const char* qvn_DefaultErrorLogName();
 void LogMessage(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // The same, then shows it in a message box and returns once the box is closed.
 void ErrorHandler(const char* format, ...) __attribute__((format(printf, 1, 2)));
-// "Error:" + message + newline on the standard error stream, then exit(1).
+// "Error:" + message + newline on the standard error stream, in the log and on
+// the debugger output (a Windows program has no standard error), then exit(1).
 [[noreturn]] void FatalError(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // The location line an engine class writes before reporting a failure.

@@ -18,8 +18,9 @@
 #include "qvn_System.h"
 #include "qvn_Window.h"
 
-// Created before the entry point runs, so every run starts a fresh log.
-qvn_cErrorLog g_ErrorLog(nullptr);
+// Created before the entry point runs, so every run starts a fresh log; the
+// file itself is made once the options say the show will run.
+qvn_cErrorLog g_ErrorLog(nullptr, true);
 
 static void FindDataDir(const qvn_SOptions& options, const std::string& exeDir) {
     std::error_code ec;
@@ -53,6 +54,7 @@ int qvn_ProgramMain(int argc, const char* const* argv, void* hInstance, int nCmd
         return 0;
     }
     if (!options.logPath.empty()) g_ErrorLog.Redirect(options.logPath.c_str());
+    else g_ErrorLog.Start();
     qvn_sys::SetVerbose(options.verbose);
     g_pszDisplayDevice = options.displayDevice.c_str();
     g_nDisplayScale = options.scale;

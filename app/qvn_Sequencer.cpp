@@ -9,6 +9,8 @@
 
 qvn_cPart* g_pInterlude = nullptr;
 
+static const char* PartName(const qvn_SPartSlot& slot) { return slot.name ? slot.name : "(unnamed)"; }
+
 qvn_cSequencer::qvn_cSequencer(const qvn_SProgramme& programme) : m_Programme(programme), m_apParts{}, m_bInterludeShown(false) {}
 
 qvn_cSequencer::~qvn_cSequencer() {
@@ -47,8 +49,16 @@ bool qvn_cSequencer::PlayHalf2() { return PlayHalf(1); }
 bool qvn_cSequencer::PlayHalf(int half) {
     const qvn_SHalfProgramme& h = m_Programme.half[half];
     SetPhase(0);
-    if (!g_pMusic || !g_pMusic->Open(h.track, 0)) return false;
-    if (!g_pMusic->InitDevice()) return false;
+    // Every way a half can be skipped says so in the log: with no window
+    // message, the log is where a user finds why the show did not play.
+    if (!g_pMusic || !g_pMusic->Open(h.track, 0)) {
+        LogMessage("qvn_cSequencer : cannot play the track %s; half %d is skipped.\n", h.track, half + 1);
+        return false;
+    }
+    if (!g_pMusic->InitDevice()) {
+        LogMessage("qvn_cSequencer : no sound device for %s; half %d is skipped.\n", h.track, half + 1);
+        return false;
+    }
     if (!(half == 0 ? LoadHalf1() : LoadHalf2())) {
         // What was constructed is freed and the device let go, so the other
         // half starts from a clean slate.
@@ -78,7 +88,11 @@ bool qvn_cSequencer::ConstructHalf(int half) {
     const qvn_SHalfProgramme& h = m_Programme.half[half];
     for (int i = 0; i < h.count; ++i) {
         m_apParts[half][i] = h.parts[i].create ? h.parts[i].create() : nullptr;
-        if (!m_apParts[half][i]) return false;
+        if (!m_apParts[half][i]) {
+            LogMessage("qvn_cSequencer : cannot create the part %s; half %d is skipped.\n", PartName(h.parts[i]),
+                       half + 1);
+            return false;
+        }
     }
     return true;
 }
@@ -91,9 +105,12 @@ void qvn_cSequencer::DestroyHalf(int half) {
     }
 }
 
-static bool LoadInOrder(qvn_cPart* const* parts, const qvn_SHalfProgramme& h) {
+static bool LoadInOrder(qvn_cPart* const* parts, const qvn_SHalfProgramme& h, int half) {
     for (int i = 0; i < h.count; ++i) {
         if (!parts[h.loadOrder[i]]->load()) {
+            // The part's own load has logged the file it could not read.
+            LogMessage("qvn_cSequencer : the part %s failed to load; half %d is skipped.\n",
+                       PartName(h.parts[h.loadOrder[i]]), half + 1);
             qvn_sys::ShowMessageBox("Error while loading", "Error", QVN_MB_OK);
             return false;
         }
@@ -108,7 +125,7 @@ bool qvn_cSequencer::LoadHalf1() {
         screen->load();
         RunPart(screen, "qvn_cLoadingScreen");  // fades in
     }
-    bool ok = LoadInOrder(m_apParts[0], m_Programme.half[0]);
+    bool ok = LoadInOrder(m_apParts[0], m_Programme.half[0], 0);
     if (ok && screen) {
         RunPart(screen, "qvn_cLoadingScreen");  // fades out
         screen->finish();
@@ -127,7 +144,7 @@ bool qvn_cSequencer::LoadHalf2() {
         m_bInterludeShown = true;
     }
     // Nothing is drawn while loading: the interlude picture stays on screen.
-    if (!LoadInOrder(m_apParts[1], m_Programme.half[1])) return false;
+    if (!LoadInOrder(m_apParts[1], m_Programme.half[1], 1)) return false;
     if (g_pInterlude) {
         RunPart(g_pInterlude, "qvn_cInterlude");  // fades out
         g_pInterlude->finish();

@@ -6,13 +6,14 @@ add_library(qvn_app STATIC
   qvn_App.cpp qvn_Main.cpp qvn_Options.cpp qvn_Part.cpp qvn_Programme.cpp qvn_Sequencer.cpp qvn_Window.cpp)
 qvn_backend_sources(qvn_app qvn_Window qvn_Input)
 target_sources(qvn_app PRIVATE ${PROJECT_SOURCE_DIR}/platform/qvn_System_${QVN_BACKEND}.cpp)
+qvn_expose_headers(qvn_app qvn_App.h qvn_Input.h qvn_Main.h qvn_Options.h qvn_Part.h qvn_Sequencer.h
+  ${PROJECT_SOURCE_DIR}/platform/qvn_NativeSystem.h)
 if(QVN_BACKEND STREQUAL "sdl2")
-  target_link_libraries(qvn_app PUBLIC SDL2::SDL2)
+  target_link_libraries(qvn_app PUBLIC qvn_sdlcontext SDL2::SDL2)
 else()
   target_link_libraries(qvn_app PUBLIC ddraw dinput dxguid dsound winmm user32 gdi32)
 endif()
-target_include_directories(qvn_app PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(qvn_app PUBLIC qvn_base qvn_capture qvn_display qvn_sound qvn_music)
+target_link_libraries(qvn_app PUBLIC qvn_base qvn_window_api qvn_capture qvn_display qvn_pixelformat qvn_sound qvn_music)
 qvn_warnings(qvn_app)
 
 add_executable(demo_sw qvn_Entry_${QVN_BACKEND}.cpp qvn_DemoSw.cpp)

@@ -30,26 +30,50 @@ function(qvn_backend_sources target)
   endforeach()
 endfunction()
 
-# qvn_library(<name> SOURCES ... DEPS ...): an engine library whose headers are
-# found by file name from anywhere in the tree.
+# qvn_expose_headers(<target> <header>...): the headers a target offers to
+# whoever links it. Each one is linked into a folder of the target's own under
+# build/include, and only that folder is on the include path of its users: a
+# file that includes a header of a library it does not link fails to compile,
+# and the files of one source folder do not all come along with one of them.
+function(qvn_expose_headers target)
+  set(dir ${PROJECT_BINARY_DIR}/include/${target})
+  file(REMOVE_RECURSE ${dir})
+  file(MAKE_DIRECTORY ${dir})
+  foreach(header ${ARGN})
+    get_filename_component(path ${header} ABSOLUTE)
+    if(NOT EXISTS ${path})
+      message(FATAL_ERROR "${target}: no header ${path}")
+    endif()
+    get_filename_component(name ${header} NAME)
+    file(CREATE_LINK ${path} ${dir}/${name} SYMBOLIC COPY_ON_ERROR)
+  endforeach()
+  get_target_property(type ${target} TYPE)
+  if(type STREQUAL "INTERFACE_LIBRARY")
+    target_include_directories(${target} INTERFACE ${dir})
+  else()
+    target_include_directories(${target} PUBLIC ${dir})
+  endif()
+endfunction()
+
+# qvn_library(<name> SOURCES ... HEADERS ... DEPS ...): an engine library, its
+# public headers and the libraries its headers or code use.
 function(qvn_library name)
-  cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
+  cmake_parse_arguments(A "" "" "SOURCES;HEADERS;DEPS" ${ARGN})
   add_library(${name} STATIC ${A_SOURCES})
-  target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+  qvn_expose_headers(${name} ${A_HEADERS})
   if(A_DEPS)
     target_link_libraries(${name} PUBLIC ${A_DEPS})
   endif()
   qvn_warnings(${name})
 endfunction()
 
-# Adds every subfolder of the current folder that has a CMakeLists.txt, in
-# name order (tools/, tests/ and bench/ grow one folder per subsystem).
-function(qvn_add_subfolders)
-  file(GLOB children LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*)
-  list(SORT children)
-  foreach(child ${children})
-    if(IS_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${child} AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${child}/CMakeLists.txt)
-      add_subdirectory(${child})
-    endif()
-  endforeach()
+# qvn_headers(<name> HEADERS ... DEPS ...): headers without code of their own
+# (interfaces that two libraries see of each other), as a target to link.
+function(qvn_headers name)
+  cmake_parse_arguments(A "" "" "HEADERS;DEPS" ${ARGN})
+  add_library(${name} INTERFACE)
+  qvn_expose_headers(${name} ${A_HEADERS})
+  if(A_DEPS)
+    target_link_libraries(${name} INTERFACE ${A_DEPS})
+  endif()
 endfunction()

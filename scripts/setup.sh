@@ -70,3 +70,17 @@ qvn_setup() {
   fi
   return 0
 }
+
+# qvn_report_vector_skips BUILD: one line saying how many tests skipped for
+# want of the third-party test vectors, and where they were looked for.
+qvn_report_vector_skips() {
+  local log="$QVN_ROOT/$1/Testing/Temporary/LastTest.log" dir count
+  dir=$(sed -n 's/^QVN_VECTORS_DIR:PATH=//p' "$QVN_ROOT/$1/CMakeCache.txt" 2>/dev/null)
+  count=0
+  [ -f "$log" ] && count=$(grep -A1 ': Skipped$' "$log" | grep -ci 'vectors')
+  if [ "$count" -gt 0 ]; then
+    echo "== $count vector tests skipped: no test vectors in ${dir:-../shared/vectors} (put them there to run them)"
+  else
+    echo "== 0 vector tests skipped"
+  fi
+}

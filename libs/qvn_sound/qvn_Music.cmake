@@ -4,11 +4,12 @@ add_library(qvn_music STATIC
   ${QVN_MUSIC_DIR}/qvn_MP3Player.cpp
   ${QVN_MUSIC_DIR}/qvn_StreamDevice_capture.cpp
   ${QVN_MUSIC_DIR}/qvn_StreamDevice_${QVN_BACKEND}.cpp)
-target_include_directories(qvn_music PUBLIC ${QVN_MUSIC_DIR})
+qvn_expose_headers(qvn_music ${QVN_MUSIC_DIR}/qvn_MP3Player.h ${QVN_MUSIC_DIR}/qvn_StreamDevice.h
+  ${QVN_MUSIC_DIR}/qvn_StreamDevice_capture.h)
 target_link_libraries(qvn_music PUBLIC qvn_sound qvn_base qvn_capture)
 if(QVN_BACKEND STREQUAL "sdl2")
   target_link_libraries(qvn_music PUBLIC SDL2::SDL2)
 else()
-  target_link_libraries(qvn_music PUBLIC dsound dxguid winmm)
+  target_link_libraries(qvn_music PUBLIC qvn_window_api dsound dxguid winmm)
 endif()
 qvn_warnings(qvn_music)

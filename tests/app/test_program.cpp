@@ -1,12 +1,17 @@
 // The program as a whole: exit codes, the error log of a run, options.
 #include <gtest/gtest.h>
 
+#include <lame/lame.h>
+
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "fake_program.h"
 #include "qvn_Main.h"
@@ -34,14 +39,16 @@ int RunDemo(const fs::path& dir, const std::string& args, std::string* output = 
 
 const char kPixelFormatLines[] = "ConvertDDFormat\n  16 BitCount\nShiftR 11 3\nShiftG 5 2\nShiftB 0 3\n";
 
-TEST(Program, CaptureWithoutDataSkipsBothHalvesQuietly) {
+TEST(Program, CaptureWithoutDataSkipsBothHalvesAndTheLogSaysWhy) {
     fs::path dir = fs::path(testing::TempDir()) / "qvn_empty_run";
     ASSERT_EQ(RunDemo(dir, "--capture cap"), 0);
     std::string log = ReadFile(dir / "qvn_engine.errorlog");
     ASSERT_EQ(log.rfind("----- Quorvane error log -----\nDate : ", 0), 0u) << log;
     size_t body = log.find("\n\n\n");
     ASSERT_NE(body, std::string::npos);
-    EXPECT_EQ(log.substr(body + 3), kPixelFormatLines);
+    EXPECT_EQ(log.substr(body + 3), std::string(kPixelFormatLines) +
+                                        "qvn_cSequencer : cannot play the track datas/fantom.mp3; half 1 is skipped.\n"
+                                        "qvn_cSequencer : cannot play the track datas/tarnelle.mp3; half 2 is skipped.\n");
     EXPECT_TRUE(fs::exists(dir / "cap" / "frames.txt"));
 }
 
@@ -57,11 +64,22 @@ TEST(Program, HelpListsEveryOptionAndBadOptionsAreRefused) {
     fs::path dir = fs::path(testing::TempDir()) / "qvn_help";
     std::string out;
     ASSERT_EQ(RunDemo(dir, "--help", &out), 0);
+    // Asking for help is not a run: no log is made.
+    EXPECT_FALSE(fs::exists(dir / "qvn_engine.errorlog"));
     for (const char* option : {"--window", "--scale", "--display-device", "--datas", "--log", "--verbose", "--capture",
                                "--fps", "--frames", "--quit-at", "--help", "--version"})
         EXPECT_NE(out.find(option), std::string::npos) << option;
     EXPECT_EQ(RunDemo(dir, "--version", &out), 0);
     EXPECT_NE(out.find("0.1.0"), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir / "qvn_engine.errorlog"));
+    // Nor does it wipe the log of the run before.
+    {
+        std::ofstream previous(dir / "qvn_engine.errorlog");
+        previous << "previous run\n";
+    }
+    std::string cmd = "cd '" + dir.string() + "' && '" QVN_DEMO_SW "' --help > out.txt";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    EXPECT_EQ(ReadFile(dir / "qvn_engine.errorlog"), "previous run\n");
     EXPECT_EQ(RunDemo(dir, "--fps nope", &out), 2);
     EXPECT_NE(out.find("--fps"), std::string::npos);
 }
@@ -93,6 +111,59 @@ TEST(Program, DatasOptionPointsEveryReaderElsewhere) {
     EXPECT_NE(ReadFile(dir / "qvn_engine.errorlog").find("MP3: datas/fantom.mp3 loaded... 44100:Hz 16:Bits 128:Rate Channel(s):2\n"),
               std::string::npos)
         << ReadFile(dir / "qvn_engine.errorlog");
+}
+
+}  // namespace
+
+namespace {
+
+// One second of a tone as an MPEG-2 Layer III stream: LAME picks MPEG-2 for
+// a 22.05 kHz output rate.
+std::vector<unsigned char> EncodeMpeg2Track() {
+    lame_t lame = lame_init();
+    lame_set_in_samplerate(lame, 22050);
+    lame_set_out_samplerate(lame, 22050);
+    lame_set_num_channels(lame, 1);
+    lame_set_mode(lame, MONO);
+    lame_set_brate(lame, 32);
+    lame_set_bWriteVbrTag(lame, 0);
+    if (lame_init_params(lame) < 0) {
+        lame_close(lame);
+        return {};
+    }
+    std::vector<short> pcm(22050);
+    for (size_t i = 0; i < pcm.size(); ++i) pcm[i] = static_cast<short>(8000 * std::sin(i * 0.0627));
+    std::vector<unsigned char> out(pcm.size() * 2 + 16384);
+    int n = lame_encode_buffer(lame, pcm.data(), pcm.data(), static_cast<int>(pcm.size()), out.data(),
+                               static_cast<int>(out.size()));
+    if (n >= 0) n += lame_encode_flush(lame, out.data() + n, static_cast<int>(out.size()) - n);
+    lame_close(lame);
+    out.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    return out;
+}
+
+// The decoder refuses MPEG-2 with a fatal error. A windowed program has no
+// standard error, so the reason must reach the log before the exit code 1.
+TEST(Program, Mpeg2TrackEndsWithOneAndTheReasonInTheLog) {
+    fs::path dir = fs::path(testing::TempDir()) / "qvn_mpeg2_track";
+    fs::remove_all(dir);
+    fs::create_directories(dir / "datas");
+    std::vector<unsigned char> mp3 = EncodeMpeg2Track();
+    ASSERT_GT(mp3.size(), 4u);
+    // Sync, then ID bit 0 (MPEG-2), layer III.
+    ASSERT_EQ(mp3[0], 0xFF);
+    ASSERT_EQ(mp3[1] & 0xFE, 0xF2);
+    {
+        std::ofstream f(dir / "datas" / "fantom.mp3", std::ios::binary);
+        f.write(reinterpret_cast<const char*>(mp3.data()), static_cast<std::streamsize>(mp3.size()));
+    }
+    std::string cmd = "cd '" + dir.string() + "' && '" QVN_DEMO_SW "' --capture cap > out.txt 2>&1";
+    int status = std::system(cmd.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    std::string log = ReadFile(dir / "qvn_engine.errorlog");
+    EXPECT_NE(log.find("Error:MPEG2.0 unsupported\n"), std::string::npos) << log;
+    EXPECT_NE(ReadFile(dir / "out.txt").find("Error:MPEG2.0 unsupported"), std::string::npos);
 }
 
 }  // namespace

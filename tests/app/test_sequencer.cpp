@@ -1,12 +1,15 @@
 // The sequencer with fake parts and a fake player: orders, failures, quits.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "qvn_Capture.h"
 #include "qvn_Display_capture.h"
+#include "qvn_ErrorLog.h"
 #include "qvn_Sequencer.h"
 #include "qvn_SoundPlayer.h"
 #include "qvn_System.h"
@@ -203,6 +206,44 @@ TEST_F(SequencerTest, FailedConstructionSkipsTheHalfWithoutABox) {
                        "open two.mp3", "device", "new B1", "load B1", "play", "run B1", "finish B1",
                        "release", "delete B1"};
     EXPECT_EQ(g_Events, expected);
+}
+
+// A show that does not play says why in the error log: the part's class name
+// for a failed construction or load, the track for a missing one.
+TEST_F(SequencerTest, EverySkippedHalfNamesItsCauseInTheLog) {
+    const std::string path = testing::TempDir() + "qvn_sequencer.errorlog";
+    auto logOf = [&](auto&& play) {
+        {
+            qvn_cErrorLog log(path.c_str());
+            play();
+        }
+        std::ifstream in(path);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    };
+    g_FailLoad = "A3";
+    std::string text = logOf([&] { Run(); });
+    EXPECT_NE(text.find("the part A3 failed to load; half 1 is skipped.\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find("B1"), std::string::npos) << text;  // the second half played
+
+    static const qvn_SProgramme broken = {
+        {
+            {"one.mp3", 2, {{A1, Make<A1>}, {"qvn_cPartBroken", [] { return static_cast<qvn_cPart*>(nullptr); }}}, {0, 1}, {0, 1}},
+            {"two.mp3", 1, {{B1, Make<B1>}}, {0}, {0}},
+        },
+        nullptr,
+        nullptr,
+    };
+    g_FailLoad.clear();
+    text = logOf([&] { RunShow(broken); });
+    EXPECT_NE(text.find("cannot create the part qvn_cPartBroken; half 1 is skipped.\n"), std::string::npos) << text;
+
+    m_pPlayer->missingTrack = "two.mp3";
+    text = logOf([&] { Run(); });
+    EXPECT_NE(text.find("cannot play the track two.mp3; half 2 is skipped.\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find("one.mp3"), std::string::npos) << text;
+    std::remove(path.c_str());
 }
 
 }  // namespace

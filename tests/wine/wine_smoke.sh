@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the 64-bit Windows build under Wine in a virtual X server: with an empty
 # datas/ it must start, write its error log on drive C: and end with 0; asked
-# for a display device that does not exist it must end with 1.
+# for a display device that does not exist it must end with 1; with an MPEG-2
+# track it must end with 1 and say why in the log.
 # Usage: wine_smoke.sh DEMO_SW_EXE WORK_DIR. Exit 77: skipped.
 set -u
 exe=$1
@@ -39,5 +40,27 @@ timeout 120 xvfb-run -a -s '-screen 0 1024x768x24' "$wine" demo_sw.exe --display
 rc=$?
 echo "unknown display device: exit code $rc"
 [ "$rc" -eq 1 ] || { echo "FAIL: expected exit code 1"; fail=1; }
+# An MPEG-2 track is refused with a fatal error. A Windows program has no
+# standard error, so the reason must be in the error log.
+mpeg2="$(cd "$(dirname "$0")/../fuzz/corpus/fuzz_mp3" && pwd)/mpeg2_mono.mp3"
+if [ -f "$mpeg2" ]; then
+  cp "$mpeg2" datas/fantom.mp3
+  rm -f "$log"
+  timeout 120 xvfb-run -a -s '-screen 0 1024x768x24' "$wine" demo_sw.exe
+  rc=$?
+  rm -f datas/fantom.mp3
+  echo "MPEG-2 track: exit code $rc"
+  [ "$rc" -eq 1 ] || { echo "FAIL: expected exit code 1"; fail=1; }
+  if [ -f "$log" ] && tr -d '\r' < "$log" | grep -qx 'Error:MPEG2.0 unsupported'; then
+    echo "the reason is in the error log"
+  else
+    echo "FAIL: no 'Error:MPEG2.0 unsupported' line in $log"
+    fail=1
+  fi
+else
+  echo "FAIL: no MPEG-2 sample at $mpeg2"
+  fail=1
+fi
+
 /usr/lib/wine/wineserver -k >/dev/null 2>&1
 exit $fail

@@ -7,12 +7,21 @@
 #include "qvn_ErrorLog.h"
 #include "qvn_JpegDecoder.h"
 #include "qvn_Png.h"
+#include "qvn_ToolArgs.h"
+
+static const char kUsage[] =
+    "usage: jpgdec IN.jpg OUT.png\n"
+    "  decodes IN.jpg with the engine's JPEG decoder and writes it as OUT.png;\n"
+    "  prints the frame's size, precision and sampling, or why it is refused\n"
+    "  --help      this text\n"
+    "  --version   the engine version\n";
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: jpgdec IN.jpg OUT.png\n");
-        return 2;
-    }
+    if (int code = qvn_tool::HelpOrVersion(argc, argv, "jpgdec", kUsage); code >= 0) return code;
+    for (int i = 1; i < argc; ++i)
+        if (argv[i][0] == '-' && argv[i][1] != 0) return qvn_tool::UsageError("jpgdec", kUsage, "unknown option", argv[i]);
+    if (argc != 3) return qvn_tool::UsageError("jpgdec", kUsage, argc < 3 ? "missing file names" : "too many arguments");
+    if (!qvn_tool::CanOpen("jpgdec", argv[1])) return 1;
     qvn_SetLogEcho(stderr);
     SJpegInfo info;
     SJpegImage* image = qvn_JpegDecode(argv[1], QVN_JPEG_RGB32, &info);

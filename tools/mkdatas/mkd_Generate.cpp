@@ -108,6 +108,8 @@ bool Generate(const sOptions& opt, std::string& err) {
     std::vector<std::pair<std::string, cImage>> sheet;
     std::mutex mutex;
     std::string firstError;
+    int wanted = 0, done = 0;
+    for (int i = 0; i < count; ++i) wanted += Wanted(opt, files[i]);
     auto make = [&](const qvn_SDataFile& f) {
         cImage preview;
         std::string path = opt.outDir + "/" + qvn_DataFileBaseName(&f);
@@ -115,6 +117,8 @@ bool Generate(const sOptions& opt, std::string& err) {
         std::lock_guard<std::mutex> lock(mutex);
         if (!ok && firstError.empty()) firstError = "cannot make " + path;
         if (opt.verbose) std::printf("%s\n", path.c_str());
+        ++done;
+        if (opt.progress) opt.progress(done, wanted);
         if (ok && preview.W() > 0) sheet.emplace_back(qvn_DataFileBaseName(&f), std::move(preview));
     };
     // The tracks take longest: each encodes on a thread of its own while the

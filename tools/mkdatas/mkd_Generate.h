@@ -5,6 +5,7 @@
 #include "qvn_DataFiles.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,8 @@ struct sOptions {
     std::vector<std::string> only;     // base names or "datas/..." names; empty for all
     bool verbose = false;
     bool verify = true;                // read the files back with the engine's readers when built in
+    // Called after each file is written (from any thread, one call at a time).
+    std::function<void(int done, int total)> progress;
 };
 
 // Writes one data file to path. preview receives the picture (or a rendered

@@ -1,5 +1,6 @@
 // qvnview FILE.qvn --frames A:B --out DIR: renders scene frames A to B through
-// the software rasteriser into DIR/frame_NNNNN.png, with no display at all.
+// the software rasteriser into DIR/frame_NNNNNN.png (named as capture mode
+// names its frames), with no display at all.
 // Without --out the scene plays in a window from frame A, one scene frame per
 // displayed frame, until Escape, F12 or the window is closed.
 #include <cstdio>
@@ -15,6 +16,7 @@
 #include "qvn_System.h"
 #include "qvn_Window.h"
 #include "qvn_Png.h"
+#include "qvn_ToolArgs.h"
 #include "qvn_cImporter.h"
 #include "qvn_cScene.h"
 #include "qvn_cSoftRenderer.h"
@@ -22,14 +24,15 @@
 
 namespace {
 
-int Usage() {
-    std::fprintf(stderr,
-                 "usage: qvnview FILE.qvn --frames A:B --out DIR\n"
-                 "  renders scene frames A to B (inclusive) to DIR/frame_NNNNN.png\n"
-                 "usage: qvnview FILE.qvn [--frames A:B]\n"
-                 "  plays the scene in a window (from frame A, looping back after B)\n");
-    return 2;
-}
+const char kUsage[] =
+    "usage: qvnview FILE.qvn --frames A:B --out DIR\n"
+    "  renders scene frames A to B (inclusive) to DIR/frame_NNNNNN.png\n"
+    "usage: qvnview FILE.qvn [--frames A:B]\n"
+    "  plays the scene in a window (from frame A, looping back after B)\n"
+    "  --help      this text\n"
+    "  --version   the engine version\n";
+
+int Usage(const char* what, const char* arg = nullptr) { return qvn_tool::UsageError("qvnview", kUsage, what, arg); }
 
 bool ParseFrames(const char* text, int* first, int* last) {
     char* end = nullptr;
@@ -87,23 +90,27 @@ int Play(const char* path, int first, int last) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (int code = qvn_tool::HelpOrVersion(argc, argv, "qvnview", kUsage); code >= 0) return code;
     const char* path = nullptr;
     const char* out = nullptr;
     int first = 0, last = 0;
     bool haveFrames = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--frames") == 0 && i + 1 < argc) {
-            if (!ParseFrames(argv[++i], &first, &last)) return Usage();
+            if (!ParseFrames(argv[++i], &first, &last)) return Usage("--frames wants A:B with 0 <= A <= B, not", argv[i]);
             haveFrames = true;
         } else if (std::strcmp(argv[i], "--out") == 0 && i + 1 < argc) {
             out = argv[++i];
         } else if (argv[i][0] != '-' && !path) {
             path = argv[i];
+        } else if (argv[i][0] == '-') {
+            return Usage(i + 1 < argc ? "unknown option" : "unknown option or missing value:", argv[i]);
         } else {
-            return Usage();
+            return Usage("one scene file at a time, not also", argv[i]);
         }
     }
-    if (!path) return Usage();
+    if (!path) return Usage("no scene file given");
+    if (!qvn_tool::CanOpen("qvnview", path)) return 1;
     if (!haveFrames) {
         first = 0;
         last = out ? 0 : 0x7FFFFFFF;
@@ -111,6 +118,10 @@ int main(int argc, char** argv) {
     if (!out) return Play(path, first, last);
     std::error_code madeDir;
     std::filesystem::create_directories(out, madeDir);
+    if (madeDir) {
+        std::fprintf(stderr, "qvnview: cannot create %s: %s\n", out, madeDir.message().c_str());
+        return 1;
+    }
 
     qvn_SetLogEcho(stderr);
     constexpr int kWidth = 320, kHeight = 240;
@@ -139,7 +150,7 @@ int main(int argc, char** argv) {
         scene.m_nFrame = frame;
         scene.Render();
         char name[64];
-        std::snprintf(name, sizeof name, "/frame_%05d.png", frame);
+        std::snprintf(name, sizeof name, "/frame_%06d.png", frame);
         const std::string file = std::string(out) + name;
         if (!qvn_WritePng565(file.c_str(), screen.data(), kWidth, kHeight, kWidth)) {
             std::fprintf(stderr, "qvnview: cannot write %s\n", file.c_str());
