@@ -51,8 +51,9 @@ bool qvn_cBitmap::decodeJPG(const char* szFileName) {
     std::unique_ptr<SJpegImage, void (*)(SJpegImage*)> image(qvn_JpegDecode(szFileName, QVN_JPEG_RGB32, &info),
                                                               qvn_JpegFree);
     if (!image) {
-        BITMAP_LOG("qvn_cBitmap::loadJPG() : Can't load file.\n");
+        // Why, naming the file, then the line callers look for.
         if (info.szReason[0]) BITMAP_LOG("qvn_cBitmap::loadJPG() : <%s> : %s.\n", szFileName, info.szReason);
+        BITMAP_LOG("qvn_cBitmap::loadJPG() : Can't load file.\n");
         return false;
     }
     release();
