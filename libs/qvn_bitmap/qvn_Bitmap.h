@@ -76,10 +76,12 @@ public:
     void zoom(float fZoomX, float fZoomY);
 
     // Picture files (qvn_BitmapFiles.cpp). Loaded pictures have eBpp 24.
-    bool loadFromFile(const char* szFileName);  // JPEG, then BMP, then PCX
-    bool loadJPG(const char* szFileName);       // only names containing ".jpg"
+    // By the file's first bytes, whatever its name: JPEG, then BMP, then PCX;
+    // anything else is refused with a message naming the file.
+    bool loadFromFile(const char* szFileName);
+    bool loadJPG(const char* szFileName);  // only names containing ".jpg"
     bool loadBMP(const char* szFileName);
-    bool loadPCX(const char* szFileName);
+    bool loadPCX(const char* szFileName);  // ZSoft version 5, 8-bit paletted or 24-bit
 
     // The display copy seen as 16-bit or 32-bit pixels.
     uint16_t* pixels16() const { return reinterpret_cast<uint16_t*>(m_pBitmapPixels); }
@@ -105,6 +107,8 @@ public:
     int32_t m_nBytesPerLine;
 
 private:
+    // loadJPG without the name test.
+    bool decodeJPG(const char* szFileName);
     // Converts count master pixels into the display format at dst.
     static void convertRow(const uint32_t* src, uint8_t* dst, int count, int eBpp);
 };

@@ -24,10 +24,16 @@ bool qvn_cBitmap::loadFromFile(const char* szFileName) {
         BITMAP_LOG("qvn_cBitmap::loadFromFile() : file <%s> doesn't exist.\n", szFileName);
         return false;
     }
+    uint8_t head[2] = {0, 0};
+    const size_t got = std::fread(head, 1, 2, f);
     std::fclose(f);
-    if (loadJPG(szFileName)) return true;
-    if (loadBMP(szFileName)) return true;
-    return loadPCX(szFileName);
+    // The content decides, not the name: "PHOTO.JPG" is a JPEG too.
+    if (got == 2 && head[0] == 0xFF && head[1] == 0xD8) return decodeJPG(szFileName);
+    if (got == 2 && head[0] == 'B' && head[1] == 'M') return loadBMP(szFileName);
+    if (got >= 1 && head[0] == 0x0A) return loadPCX(szFileName);
+    release();
+    BITMAP_LOG("qvn_cBitmap::loadFromFile() : <%s> is neither a JPEG, a BMP nor a PCX picture.\n", szFileName);
+    return false;
 }
 
 bool qvn_cBitmap::loadJPG(const char* szFileName) {
@@ -35,12 +41,18 @@ bool qvn_cBitmap::loadJPG(const char* szFileName) {
         BITMAP_LOG("qvn_cBitmap::loadJPG() : szFileName is NULL.\n");
         return false;
     }
-    // Case-sensitive on purpose: this is how loadFromFile passes other
-    // pictures on to the next loader.
+    // Case-sensitive on purpose: callers rely on other names being passed by.
     if (!std::strstr(szFileName, ".jpg")) return false;
-    std::unique_ptr<SJpegImage, void (*)(SJpegImage*)> image(qvn_JpegDecode(szFileName, QVN_JPEG_RGB32),
+    return decodeJPG(szFileName);
+}
+
+bool qvn_cBitmap::decodeJPG(const char* szFileName) {
+    SJpegInfo info;
+    std::unique_ptr<SJpegImage, void (*)(SJpegImage*)> image(qvn_JpegDecode(szFileName, QVN_JPEG_RGB32, &info),
                                                               qvn_JpegFree);
     if (!image) {
+        // Why, naming the file, then the line callers look for.
+        if (info.szReason[0]) BITMAP_LOG("qvn_cBitmap::loadJPG() : <%s> : %s.\n", szFileName, info.szReason);
         BITMAP_LOG("qvn_cBitmap::loadJPG() : Can't load file.\n");
         return false;
     }
@@ -57,6 +69,9 @@ bool qvn_cBitmap::loadJPG(const char* szFileName) {
         // One-component pictures come out as grey bytes.
         for (size_t i = 0; i < count; ++i) m_p32bitsPixels[i] = image->pPixels[i] * 0x010101u;
     }
+    // The decoder's copy goes before the display copy is rebuilt, so the
+    // picture is never held three times over.
+    image.reset();
     if (!setNbpp(QVN_BPP_24)) {
         BITMAP_LOG("qvn_cBitmap::loadJPG() : Can't affect changes to 2nd bitmap buffer.\n");
         return false;
@@ -83,9 +98,7 @@ bool qvn_cBitmap::loadBMP(const char* szFileName) {
         return false;
     }
     SBmpImage image;
-    const qvn_eBmpStatus status = qvn_ReadBmp(file.get(), size, &image);
-    std::unique_ptr<uint32_t[]> pixels(image.pPixels);
-    switch (status) {
+    switch (qvn_ParseBmp(file.get(), size, &image)) {
     case qvn_eBmpStatus::Ok:
         break;
     case qvn_eBmpStatus::NotBmp:
@@ -111,16 +124,16 @@ bool qvn_cBitmap::loadBMP(const char* szFileName) {
                    image.pszProblem ? image.pszProblem : "?");
         return false;
     }
+    // Decoded straight into the master copy: a 1-bit file grows 32 times, so
+    // no second copy of the picture is made on the way.
     if (!initBitmap(image.nWidth, image.nHeight, QVN_BPP_24)) {
         release();
         BITMAP_LOG("qvn_cBitmap::loadBMP() : Not enough memory to load file <%s>\n", szFileName);
         return false;
     }
-    std::memcpy(m_p32bitsPixels, pixels.get(), static_cast<size_t>(image.nWidth) * image.nHeight * 4);
-    if (!setNbpp(QVN_BPP_24)) {
-        BITMAP_LOG("qvn_cBitmap::loadBMP() : Can't affect changes to 2nd bitmap buffer.\n");
-        return false;
-    }
+    qvn_DecodeBmp(file.get(), image, m_p32bitsPixels);
+    // The display copy of an eBpp 24 bitmap is the master's words.
+    std::memcpy(m_pBitmapPixels, m_p32bitsPixels, static_cast<size_t>(m_nSizeX) * m_nSizeY * 4);
     return true;
 }
 
@@ -129,8 +142,43 @@ bool qvn_cBitmap::loadPCX(const char* szFileName) {
         BITMAP_LOG("qvn_cBitmap::loadPCX() : szFileName is NULL.\n");
         return false;
     }
-    // There is no PCX reader: the entry point accepts the file and leaves the
-    // bitmap as the loaders before it left it.
+    release();
+    size_t size = 0;
+    std::unique_ptr<uint8_t[]> file(qvn_ReadWholeFile(szFileName, &size));
+    if (!file) {
+        BITMAP_LOG("qvn_cBitmap::loadPCX() : Can't read file <%s>\n", szFileName);
+        return false;
+    }
+    SPcxImage image;
+    switch (qvn_ParsePcx(file.get(), size, &image)) {
+    case qvn_ePcxStatus::Ok:
+        break;
+    case qvn_ePcxStatus::NotPcx:
+        BITMAP_LOG("qvn_cBitmap::loadPCX() : <%s> is not a PCX file.\n", szFileName);
+        return false;
+    case qvn_ePcxStatus::TooLarge:
+    case qvn_ePcxStatus::NoMemory:
+        BITMAP_LOG("qvn_cBitmap::loadPCX() : Not enough memory to load file <%s>\n", szFileName);
+        return false;
+    case qvn_ePcxStatus::Unsupported:
+        BITMAP_LOG("qvn_cBitmap::loadPCX() : <%s> is a kind of PCX this reader does not take (%s).\n", szFileName,
+                   image.pszProblem);
+        return false;
+    case qvn_ePcxStatus::Damaged:
+        BITMAP_LOG("qvn_cBitmap::loadPCX() : <%s> is damaged (%s)....Can't read it.\n", szFileName, image.pszProblem);
+        return false;
+    }
+    if (!initBitmap(image.nWidth, image.nHeight, QVN_BPP_24)) {
+        release();
+        BITMAP_LOG("qvn_cBitmap::loadPCX() : Not enough memory to load file <%s>\n", szFileName);
+        return false;
+    }
+    if (!qvn_DecodePcx(file.get(), size, image, m_p32bitsPixels)) {
+        release();
+        BITMAP_LOG("qvn_cBitmap::loadPCX() : <%s> is damaged (coded data cut short)....Can't read it.\n", szFileName);
+        return false;
+    }
+    std::memcpy(m_pBitmapPixels, m_p32bitsPixels, static_cast<size_t>(m_nSizeX) * m_nSizeY * 4);
     return true;
 }
 

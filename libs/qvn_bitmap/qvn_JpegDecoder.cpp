@@ -6,7 +6,6 @@
 #include <cstring>
 #include <memory>
 #include <new>
-#include <vector>
 
 #include "qvn_BitSource.h"
 #include "qvn_ErrorLog.h"
@@ -170,14 +169,31 @@ struct SComponent {
     int32_t nWidth = 0, nHeight = 0;      // samples
     int32_t nBlocksX = 0, nBlocksY = 0;   // blocks that carry data (non-interleaved scans)
     int32_t nUpX = 1, nUpY = 1;           // replication factors Hmax / H, Vmax / V
-    int32_t nPredictor = 0;
-    int32_t nDc = 0, nAc = 0;  // Huffman tables of the current scan
 };
 
-struct SMcu {
-    std::unique_ptr<int32_t[]> pWork;  // R, G, B planes of the MCU, 14-bit fixed point
-    uint8_t nMask = 0;                 // components accumulated so far (bit per frame index)
-    bool bDone = false;                // written to the output
+// One component of a scan: its tables as they stood when the scan began
+// (a later DHT or DQT may redefine the same slots) and its DC predictor.
+struct SScanComp {
+    int32_t nIndex = 0;  // frame index
+    int32_t nPredictor = 0;
+    bool bOwner = false;  // the first scan that carries this component: its blocks are kept
+    const float* pQuant = nullptr;
+    const SJpegHuffTable* pDc = nullptr;
+    const SJpegHuffTable* pAc = nullptr;
+};
+
+// A scan being decoded: where its entropy data stands and how far it got in
+// its own units (blocks of its component, or MCUs when it interleaves).
+struct SScan {
+    int32_t nComps = 0;
+    SScanComp comp[3];
+    int32_t nRestartInterval = 0;
+    SJpegBitReader reader;
+    int64_t nNextUnit = 0;
+    bool bEnded = false;
+    // Private copies of the tables, for scans decoded after later segments.
+    float quant[3][64];
+    std::unique_ptr<SJpegHuffTable> pDcCopy[3], pAcCopy[3];
 };
 
 class cJpegDecoder {
@@ -198,17 +214,20 @@ private:
     bool ReadHuffmanTables();
     bool ReadRestartInterval();
     bool ReadScan();
+    bool CheckEntropyRoom();
     bool AllocateOutput();
-    void DecodeScan(int ns, SComponent* const* comps);
-    bool Restart(SJpegBitReader& r, int ns, SComponent* const* comps);
+    bool KeepScan(const SScan& header);
+    void DecodeScanNow(SScan& scan);
+    void DecodeKeptScans();
+    bool Restart(SScan& scan);
     template <bool kLookup>
-    bool DecodeBlock(SJpegBitReader& r, SComponent& c, float* out, int stride);
-    bool DecodeBlockAny(SJpegBitReader& r, SComponent& c, float* out, int stride);
-    int32_t* WorkBuffer(SMcu& mcu);
-    void Accumulate(int32_t* work, int compIndex, const SComponent& c, int h, int v, const float* samples);
-    void McuRect(int index, int* px, int* py, int* w, int* h) const;
-    void FinishMcu(int mcuIndex);
-    void ConvertMcu(int mcuIndex);
+    bool DecodeBlock(SJpegBitReader& r, SScanComp& c, float* out, int stride);
+    bool DecodeBlockAny(SJpegBitReader& r, SScanComp& c, float* out, int stride);
+    void Accumulate(int16_t* work, int compIndex, int h, int v, const float* samples);
+    void McuRect(int64_t index, int* px, int* py, int* w, int* h) const;
+    void FinishMcu(int64_t index, const int16_t* work);
+    void BlankRect(int px, int py, int w, int h);
+    void ConvertMcu(int64_t index);
     SJpegImage* MakeResult();
 
     SBitSource& m_Src;
@@ -235,8 +254,19 @@ private:
     std::unique_ptr<uint8_t[]> m_pOut;
     int32_t m_nOutBpp = 0;
     size_t m_nOutBytes = 0;
-    std::vector<SMcu> m_Mcus;
-    std::unique_ptr<int32_t[]> m_pSpare;
+    // A frame whose first scan carries every component is decoded scan by
+    // scan, straight into the output, and needs nothing per MCU but this count
+    // of units written in order (MCUs; blocks for a grey frame). A frame split
+    // over several scans is decoded once all its scans are known, one MCU row
+    // at a time with every scan advancing in step, so only one row of partial
+    // sums ever exists, however large the picture.
+    bool m_bDeferred = false;
+    int64_t m_nUnitsWritten = 0;
+    std::unique_ptr<SScan> m_pKept[3];
+    int32_t m_nKept = 0;
+    uint8_t m_nOwned = 0;                // components some kept scan carries
+    std::unique_ptr<int16_t[]> m_pRowWork;  // R, G, B planes of each MCU of one row
+    std::unique_ptr<uint8_t[]> m_pRowMask;
     alignas(16) float m_Plane[3][256];  // one MCU's samples per component (direct path)
 };
 
@@ -367,7 +397,8 @@ bool cJpegDecoder::ReadQuantTables() {
         const int32_t need = wide ? 129 : 65;
         if (id > 3) return Fail("quantisation table %d above 3", id);
         if (remaining < need) return Fail("DQT shorter than its table");
-        if (!m_pQuant[id]) m_pQuant[id].reset(new float[64]);
+        if (!m_pQuant[id]) m_pQuant[id].reset(new (std::nothrow) float[64]);
+        if (!m_pQuant[id]) return Fail("out of memory for a quantisation table");
         float* q = m_pQuant[id].get();
         uint32_t previous = 16;
         for (int k = 0; k < 64; ++k) {
@@ -414,7 +445,8 @@ bool cJpegDecoder::ReadHuffmanTables() {
             if (dc && values[i] > 15) return Fail("DC category %d above 15", values[i]);
         }
         std::unique_ptr<SJpegHuffTable>& slot = dc ? m_pDc[id] : m_pAc[id];
-        if (!slot) slot.reset(new SJpegHuffTable);
+        if (!slot) slot.reset(new (std::nothrow) SJpegHuffTable);
+        if (!slot) return Fail("out of memory for a Huffman table");
         if (!qvn_JpegBuildHuffTable(bits, values, slot.get())) {
             slot.reset();
             return Fail("Huffman table %d overflows its code space", id);
@@ -433,18 +465,30 @@ bool cJpegDecoder::ReadRestartInterval() {
     return true;
 }
 
+
 bool cJpegDecoder::AllocateOutput() {
     if (m_pOut) return true;
     m_nOutBpp = (m_nNf == 1 || m_nFormat < 0x1000) ? 1 : (m_nFormat >> 12);
     m_nOutBytes = static_cast<size_t>(m_nOutBpp) * static_cast<size_t>(m_nX) * static_cast<size_t>(m_nY);
-    // Not cleared here: MakeResult blanks whatever no MCU ended up covering.
+    // Not cleared here: every MCU is either written or blanked.
     m_pOut.reset(new (std::nothrow) uint8_t[m_nOutBytes]);
     if (!m_pOut) return Fail("out of memory for %dx%d pixels", m_nX, m_nY);
-    try {
-        m_Mcus.resize(static_cast<size_t>(m_nMcusX) * static_cast<size_t>(m_nMcusY));
-    } catch (const std::bad_alloc&) {
-        return Fail("out of memory for the MCU records");
-    }
+    return true;
+}
+
+// Every block takes at least two bits (a DC code and an end-of-block code of
+// one bit each). A file that cannot hold that much entropy data after its
+// first scan header cannot be the picture its frame declares, and is refused
+// before the output is allocated: a small file cannot ask for a large one.
+bool cJpegDecoder::CheckEntropyRoom() {
+    int64_t blocks = 0;
+    for (int i = 0; i < m_nNf; ++i) blocks += static_cast<int64_t>(m_Comp[i].nBlocksX) * m_Comp[i].nBlocksY;
+    const int64_t needBytes = (blocks * 2 + 7) / 8;
+    const int64_t haveBytes = static_cast<int64_t>(m_Src.nDataBytes) - m_Src.BytePos();
+    if (haveBytes < needBytes)
+        return Fail("%lld bytes of image data cannot hold the %lld blocks of a %dx%d frame", 
+                    static_cast<long long>(haveBytes < 0 ? 0 : haveBytes), static_cast<long long>(blocks), m_nX,
+                    m_nY);
     return true;
 }
 
@@ -456,7 +500,8 @@ bool cJpegDecoder::ReadScan() {
     if (ns < 1 || ns > m_nNf) return Fail("scan of %d components in a frame of %d", ns, m_nNf);
     if (length < 6u + 2u * ns) return Fail("scan header length %u too short", length);
     if (start + static_cast<int64_t>(length) > m_Src.nDataBytes) return Fail("scan header cut by the end of the file");
-    SComponent* comps[4] = {};
+    SScan scan;
+    scan.nComps = ns;
     int lastIndex = -1;
     for (int i = 0; i < ns; ++i) {
         const int id = static_cast<int>(m_Src.readByte());
@@ -467,23 +512,78 @@ bool cJpegDecoder::ReadScan() {
         // Frame order is also scan order; it rules out a component listed twice.
         if (index <= lastIndex) return Fail("scan component %d unknown or out of order", id);
         lastIndex = index;
-        SComponent& c = m_Comp[index];
-        c.nDc = static_cast<int>(t >> 4);
-        c.nAc = static_cast<int>(t & 15);
-        if (c.nDc > 3 || c.nAc > 3) return Fail("Huffman table selector above 3");
-        if (!m_pDc[c.nDc] || !m_pAc[c.nAc]) return Fail("scan uses an undefined Huffman table");
-        if (!m_pQuant[c.nTq]) return Fail("component %d uses undefined quantisation table %d", id, c.nTq);
-        c.nPredictor = 0;
-        comps[i] = &c;
+        const int dc = static_cast<int>(t >> 4), ac = static_cast<int>(t & 15);
+        if (dc > 3 || ac > 3) return Fail("Huffman table selector above 3");
+        if (!m_pDc[dc] || !m_pAc[ac]) return Fail("scan uses an undefined Huffman table");
+        const int tq = m_Comp[index].nTq;
+        if (!m_pQuant[tq]) return Fail("component %d uses undefined quantisation table %d", id, tq);
+        SScanComp& sc = scan.comp[i];
+        sc.nIndex = index;
+        sc.pQuant = m_pQuant[tq].get();
+        sc.pDc = m_pDc[dc].get();
+        sc.pAc = m_pAc[ac].get();
     }
     // Ss, Se, Ah/Al: a sequential decoder has no use for them.
     m_Src.readByte();
     m_Src.readByte();
     m_Src.readByte();
-    if (!AllocateOutput()) return false;
-    DecodeScan(ns, comps);
+    scan.nRestartInterval = m_nRestartInterval;
+    if (!m_pOut) {
+        if (!CheckEntropyRoom()) return false;
+        m_bDeferred = m_nNf == 3 && ns < 3;
+        if (m_bDeferred) {
+            const size_t n = static_cast<size_t>(3) * m_nMcuW * m_nMcuH * m_nMcusX;
+            m_pRowWork.reset(new (std::nothrow) int16_t[n]);
+            m_pRowMask.reset(new (std::nothrow) uint8_t[static_cast<size_t>(m_nMcusX)]);
+            if (!m_pRowWork || !m_pRowMask) return Fail("out of memory for a row of %d MCUs", m_nMcusX);
+        }
+        if (!AllocateOutput()) return false;
+        ++m_nScans;
+        m_Info.nScans = m_nScans;
+        if (!m_bDeferred) {
+            for (int i = 0; i < ns; ++i) scan.comp[i].bOwner = true;
+            DecodeScanNow(scan);
+        } else if (!KeepScan(scan)) {
+            return false;
+        }
+        return true;
+    }
     ++m_nScans;
     m_Info.nScans = m_nScans;
+    // A frame whose first scan carried everything has nothing left to take
+    // from later ones; they are passed over by the marker search.
+    if (m_bDeferred && !KeepScan(scan)) return false;
+    return true;
+}
+
+// Keeps a scan of a split frame for the decode at the end of the image, with
+// copies of its tables. A scan that brings no component of its own changes
+// nothing in the picture and is not kept.
+bool cJpegDecoder::KeepScan(const SScan& header) {
+    uint8_t mine = 0;
+    for (int i = 0; i < header.nComps; ++i) mine |= static_cast<uint8_t>(1u << header.comp[i].nIndex);
+    if (!(mine & ~m_nOwned) || m_nKept >= 3) return true;
+    std::unique_ptr<SScan> scan(new (std::nothrow) SScan);
+    if (!scan) return Fail("out of memory for a scan");
+    scan->nComps = header.nComps;
+    scan->nRestartInterval = header.nRestartInterval;
+    for (int i = 0; i < header.nComps; ++i) {
+        const SScanComp& from = header.comp[i];
+        SScanComp& to = scan->comp[i];
+        to.nIndex = from.nIndex;
+        to.bOwner = !(m_nOwned & (1u << from.nIndex));
+        std::memcpy(scan->quant[i], from.pQuant, sizeof scan->quant[i]);
+        to.pQuant = scan->quant[i];
+        scan->pDcCopy[i].reset(new (std::nothrow) SJpegHuffTable(*from.pDc));
+        scan->pAcCopy[i].reset(new (std::nothrow) SJpegHuffTable(*from.pAc));
+        if (!scan->pDcCopy[i] || !scan->pAcCopy[i]) return Fail("out of memory for a scan");
+        to.pDc = scan->pDcCopy[i].get();
+        to.pAc = scan->pAcCopy[i].get();
+    }
+    m_nOwned |= mine;
+    const uint8_t* base = m_Src.pBuffer;
+    scan->reader.Init(base + m_Src.BytePos(), base + m_Src.nDataBytes);
+    m_pKept[m_nKept++] = std::move(scan);
     return true;
 }
 
@@ -491,12 +591,12 @@ bool cJpegDecoder::ReadScan() {
 // out (row stride `stride`). False when the data is no valid code (the scan is
 // then abandoned).
 template <bool kLookup>
-bool cJpegDecoder::DecodeBlock(SJpegBitReader& r, SComponent& c, float* out, int stride) {
+bool cJpegDecoder::DecodeBlock(SJpegBitReader& r, SScanComp& c, float* out, int stride) {
     alignas(16) float coef[64];
     std::memset(coef, 0, sizeof coef);
-    const float* q = m_pQuant[c.nTq].get();
-    const SJpegHuffTable& dcTable = *m_pDc[c.nDc];
-    const SJpegHuffTable& acTable = *m_pAc[c.nAc];
+    const float* q = c.pQuant;
+    const SJpegHuffTable& dcTable = *c.pDc;
+    const SJpegHuffTable& acTable = *c.pAc;
 
     if (r.nBits < 32) r.Fill();
     const int s = kLookup ? DecodeSymbolInline(r, dcTable) : m_pfnSymbol(r, dcTable);
@@ -549,21 +649,8 @@ bool cJpegDecoder::DecodeBlock(SJpegBitReader& r, SComponent& c, float* out, int
     return true;
 }
 
-bool cJpegDecoder::DecodeBlockAny(SJpegBitReader& r, SComponent& c, float* out, int stride) {
+bool cJpegDecoder::DecodeBlockAny(SJpegBitReader& r, SScanComp& c, float* out, int stride) {
     return m_bLookup ? DecodeBlock<true>(r, c, out, stride) : DecodeBlock<false>(r, c, out, stride);
-}
-
-int32_t* cJpegDecoder::WorkBuffer(SMcu& mcu) {
-    if (!mcu.pWork) {
-        const size_t n = static_cast<size_t>(3) * m_nMcuW * m_nMcuH;
-        if (m_pSpare) {
-            mcu.pWork = std::move(m_pSpare);
-            std::memset(mcu.pWork.get(), 0, n * sizeof(int32_t));
-        } else {
-            mcu.pWork.reset(new int32_t[n]());
-        }
-    }
-    return mcu.pWork.get();
 }
 
 // The colour terms of one sample. Frame index 0 is luminance, 1 Cb, 2 Cr; each
@@ -588,13 +675,15 @@ inline STerms CrTerms(float f, float center, float scale) {
 }
 
 // Adds one block's samples, replicated by the component's factors, into the
-// MCU's three channels (the path for MCUs built over several scans).
-void cJpegDecoder::Accumulate(int32_t* work, int compIndex, const SComponent& c, int h, int v,
-                              const float* samples) {
+// MCU's three channels (the path for MCUs built over several scans). The sums
+// stay within 16 bits: a clamped luma term is at most 16,383 and a chroma
+// term at most 14,516 either way.
+void cJpegDecoder::Accumulate(int16_t* work, int compIndex, int h, int v, const float* samples) {
+    const SComponent& c = m_Comp[compIndex];
     const int planeSize = m_nMcuW * m_nMcuH;
-    int32_t* R = work;
-    int32_t* G = work + planeSize;
-    int32_t* B = work + 2 * planeSize;
+    int16_t* R = work;
+    int16_t* G = work + planeSize;
+    int16_t* B = work + 2 * planeSize;
     const int upX = c.nUpX, upY = c.nUpY;
     const int x0 = h * 8 * upX, y0 = v * 8 * upY;
     const float maxSample = 2.0f * m_fCenter - 1.0f;
@@ -602,7 +691,7 @@ void cJpegDecoder::Accumulate(int32_t* work, int compIndex, const SComponent& c,
         for (int i = 0; i < 8; ++i) {
             const float f = ClampSample(samples[j * 8 + i], maxSample);
             STerms t;
-            if (m_nNf == 1 || compIndex == 0) {
+            if (compIndex == 0) {
                 t.r = t.g = t.b = LumaTerm(f, m_fScale);
             } else {
                 t = compIndex == 1 ? CbTerms(f, m_fCenter, m_fScale) : CrTerms(f, m_fCenter, m_fScale);
@@ -611,9 +700,9 @@ void cJpegDecoder::Accumulate(int32_t* work, int compIndex, const SComponent& c,
                 const int row = (y0 + j * upY + b) * m_nMcuW;
                 for (int a = 0; a < upX; ++a) {
                     const int p = row + x0 + i * upX + a;
-                    R[p] += t.r;
-                    G[p] += t.g;
-                    B[p] += t.b;
+                    R[p] = static_cast<int16_t>(R[p] + t.r);
+                    G[p] = static_cast<int16_t>(G[p] + t.g);
+                    B[p] = static_cast<int16_t>(B[p] + t.b);
                 }
             }
         }
@@ -621,21 +710,27 @@ void cJpegDecoder::Accumulate(int32_t* work, int compIndex, const SComponent& c,
 }
 
 // Pixel rectangle of an MCU, clipped at the right and bottom edges.
-void cJpegDecoder::McuRect(int index, int* px, int* py, int* w, int* h) const {
-    *px = (index % m_nMcusX) * m_nMcuW;
-    *py = (index / m_nMcusX) * m_nMcuH;
+void cJpegDecoder::McuRect(int64_t index, int* px, int* py, int* w, int* h) const {
+    *px = static_cast<int>(index % m_nMcusX) * m_nMcuW;
+    *py = static_cast<int>(index / m_nMcusX) * m_nMcuH;
     *w = std::min(m_nMcuW, m_nX - *px);
     *h = std::min(m_nMcuH, m_nY - *py);
 }
 
-void cJpegDecoder::FinishMcu(int index) {
-    SMcu& mcu = m_Mcus[index];
+void cJpegDecoder::BlankRect(int px, int py, int w, int h) {
+    if (w <= 0 || h <= 0) return;
+    for (int y = 0; y < h; ++y)
+        std::memset(m_pOut.get() + (static_cast<size_t>(py + y) * m_nX + px) * m_nOutBpp, 0,
+                    static_cast<size_t>(w) * m_nOutBpp);
+}
+
+void cJpegDecoder::FinishMcu(int64_t index, const int16_t* work) {
     int px, py, w, h;
     McuRect(index, &px, &py, &w, &h);
     const int planeSize = m_nMcuW * m_nMcuH;
-    const int32_t* R = mcu.pWork.get();
-    const int32_t* G = R + planeSize;
-    const int32_t* B = G + planeSize;
+    const int16_t* R = work;
+    const int16_t* G = R + planeSize;
+    const int16_t* B = G + planeSize;
     uint8_t r8[16], g8[16], b8[16];
     for (int y = 0; y < h; ++y) {
         uint8_t* dst = m_pOut.get() + (static_cast<size_t>(py + y) * m_nX + px) * m_nOutBpp;
@@ -645,22 +740,14 @@ void cJpegDecoder::FinishMcu(int index) {
             g8[x] = Channel8(G[row + x]);
             b8[x] = Channel8(B[row + x]);
         }
-        // A one-component frame is its own grey level (weights that add up
-        // to 255/256 would turn white into 254).
-        if (m_nNf != 3)
-            std::memcpy(dst, r8, w);
-        else
-            PackRow(m_nFormat, r8, g8, b8, w, dst);
+        PackRow(m_nFormat, r8, g8, b8, w, dst);
     }
-    mcu.bDone = true;
-    if (!m_pSpare) m_pSpare = std::move(mcu.pWork);
-    mcu.pWork.reset();
 }
 
 // An MCU whose every component came in this one scan: its samples sit in
 // m_Plane (component i: 8 H_i x 8 V_i samples) and go straight to the output,
 // with the same terms and sums as the accumulating path.
-void cJpegDecoder::ConvertMcu(int index) {
+void cJpegDecoder::ConvertMcu(int64_t index) {
     int px, py, w, h;
     McuRect(index, &px, &py, &w, &h);
     const float maxSample = 2.0f * m_fCenter - 1.0f;
@@ -750,7 +837,8 @@ void cJpegDecoder::ConvertMcu(int index) {
 // At a restart boundary: the next marker must be RSTn, which is consumed; the
 // reader restarts after it with fresh predictors. Anything else (another
 // marker, the end of the file) ends the scan.
-bool cJpegDecoder::Restart(SJpegBitReader& r, int ns, SComponent* const* comps) {
+bool cJpegDecoder::Restart(SScan& scan) {
+    SJpegBitReader& r = scan.reader;
     const uint8_t* p = r.pNext;
     const uint8_t* end = r.pEnd;
     for (;;) {
@@ -766,7 +854,7 @@ bool cJpegDecoder::Restart(SJpegBitReader& r, int ns, SComponent* const* comps) 
         }
         if (*p >= 0xD0 && *p <= 0xD7) {
             r.Init(p + 1, end);
-            for (int i = 0; i < ns; ++i) comps[i]->nPredictor = 0;
+            for (int i = 0; i < scan.nComps; ++i) scan.comp[i].nPredictor = 0;
             return true;
         }
         r.Init(p - 1, end);  // at the last 0xFF before the marker code
@@ -774,103 +862,165 @@ bool cJpegDecoder::Restart(SJpegBitReader& r, int ns, SComponent* const* comps) 
     }
 }
 
-void cJpegDecoder::DecodeScan(int ns, SComponent* const* comps) {
+// The first scan of a frame that it covers whole: every unit goes straight to
+// the output, in order.
+void cJpegDecoder::DecodeScanNow(SScan& scan) {
     const uint8_t* base = m_Src.pBuffer;
-    SJpegBitReader r;
+    SJpegBitReader& r = scan.reader;
     r.Init(base + m_Src.BytePos(), base + m_Src.nDataBytes);
     alignas(16) float samples[64];
-    const uint8_t full = static_cast<uint8_t>((1u << m_nNf) - 1);
 
-    if (ns == 1) {
-        // Non-interleaved: one block per unit, in raster order over the
-        // blocks of the component that carry data.
-        SComponent& c = *comps[0];
-        const int ci = static_cast<int>(&c - m_Comp);
+    if (m_nNf == 1) {
+        // Grey: one block per unit, in raster order over the blocks of the
+        // component that carry data; nothing to combine.
+        SScanComp& sc = scan.comp[0];
+        const SComponent& c = m_Comp[0];
         const int64_t total = static_cast<int64_t>(c.nBlocksX) * c.nBlocksY;
+        const float maxSample = 2.0f * m_fCenter - 1.0f;
         for (int64_t unit = 0; unit < total; ++unit) {
-            if (m_nRestartInterval && unit && unit % m_nRestartInterval == 0) {
-                if (r.Overrun() || !Restart(r, ns, comps)) {
+            if (scan.nRestartInterval && unit && unit % scan.nRestartInterval == 0) {
+                if (r.Overrun() || !Restart(scan)) {
                     m_Info.bTruncated = true;
                     break;
                 }
             }
-            const int bx = static_cast<int>(unit % c.nBlocksX), by = static_cast<int>(unit / c.nBlocksX);
-            const int index = (by / c.nV) * m_nMcusX + bx / c.nH;
-            if (!DecodeBlockAny(r, c, samples, 8) || r.Overrun()) {
+            if (!DecodeBlockAny(r, sc, samples, 8) || r.Overrun()) {
                 m_Info.bTruncated = true;
                 break;
             }
-            SMcu& mcu = m_Mcus[index];
-            if (mcu.bDone || (mcu.nMask & (1u << ci))) continue;
-            const bool lastX = (bx % c.nH == c.nH - 1) || bx == c.nBlocksX - 1;
-            const bool lastY = (by % c.nV == c.nV - 1) || by == c.nBlocksY - 1;
-            if (m_nNf == 1) {
-                // Grey: nothing to combine, the block goes straight out.
-                const int px = bx * 8, py = by * 8;
-                const int w = std::min(8, m_nX - px), h = std::min(8, m_nY - py);
-                const float maxSample = 2.0f * m_fCenter - 1.0f;
-                for (int y = 0; y < h; ++y) {
-                    uint8_t* dst = m_pOut.get() + static_cast<size_t>(py + y) * m_nX + px;
-                    for (int x = 0; x < w; ++x)
-                        dst[x] = Channel8(LumaTerm(ClampSample(samples[y * 8 + x], maxSample), m_fScale));
-                }
-                if (lastX && lastY) mcu.bDone = true;
-                continue;
+            const int bx = static_cast<int>(unit % c.nBlocksX), by = static_cast<int>(unit / c.nBlocksX);
+            const int px = bx * 8, py = by * 8;
+            const int w = std::min(8, m_nX - px), h = std::min(8, m_nY - py);
+            for (int y = 0; y < h; ++y) {
+                uint8_t* dst = m_pOut.get() + static_cast<size_t>(py + y) * m_nX + px;
+                for (int x = 0; x < w; ++x)
+                    dst[x] = Channel8(LumaTerm(ClampSample(samples[y * 8 + x], maxSample), m_fScale));
             }
-            Accumulate(WorkBuffer(mcu), ci, c, bx % c.nH, by % c.nV, samples);
-            if (lastX && lastY) {
-                mcu.nMask = static_cast<uint8_t>(mcu.nMask | (1u << ci));
-                if (mcu.nMask == full) FinishMcu(index);
-            }
+            m_nUnitsWritten = unit + 1;
         }
     } else {
-        const int total = m_nMcusX * m_nMcusY;
+        const int64_t total = static_cast<int64_t>(m_nMcusX) * m_nMcusY;
         bool broken = false;
-        for (int index = 0; index < total && !broken; ++index) {
-            if (m_nRestartInterval && index && index % m_nRestartInterval == 0) {
-                if (r.Overrun() || !Restart(r, ns, comps)) {
+        for (int64_t index = 0; index < total && !broken; ++index) {
+            if (scan.nRestartInterval && index && index % scan.nRestartInterval == 0) {
+                if (r.Overrun() || !Restart(scan)) {
                     m_Info.bTruncated = true;
                     break;
                 }
             }
-            SMcu& mcu = m_Mcus[index];
-            // The usual case: every component in this scan, nothing from an
-            // earlier one. The MCU needs no work buffer.
-            const bool direct = ns == m_nNf && mcu.nMask == 0 && !mcu.bDone;
-            for (int i = 0; i < ns && !broken; ++i) {
-                SComponent& c = *comps[i];
-                const int ci = static_cast<int>(&c - m_Comp);
-                const bool keep = !direct && !mcu.bDone && !(mcu.nMask & (1u << ci));
+            for (int i = 0; i < scan.nComps && !broken; ++i) {
+                SScanComp& sc = scan.comp[i];
+                const SComponent& c = m_Comp[sc.nIndex];
                 const int planeW = 8 * c.nH;
-                for (int v = 0; v < c.nV && !broken; ++v) {
-                    for (int h = 0; h < c.nH; ++h) {
-                        float* out = direct ? m_Plane[ci] + v * 8 * planeW + h * 8 : samples;
-                        if (!DecodeBlockAny(r, c, out, direct ? planeW : 8)) {
-                            broken = true;
-                            break;
-                        }
-                        if (keep) Accumulate(WorkBuffer(mcu), ci, c, h, v, samples);
-                    }
-                }
-                if (broken) break;
-                if (keep) mcu.nMask = static_cast<uint8_t>(mcu.nMask | (1u << ci));
+                for (int v = 0; v < c.nV && !broken; ++v)
+                    for (int h = 0; h < c.nH && !broken; ++h)
+                        broken = !DecodeBlockAny(r, sc, m_Plane[sc.nIndex] + v * 8 * planeW + h * 8, planeW);
             }
             if (broken || r.Overrun()) {
                 m_Info.bTruncated = true;
                 break;
             }
-            if (direct) {
-                ConvertMcu(index);
-                mcu.nMask = full;
-                mcu.bDone = true;
-            } else if (!mcu.bDone && mcu.nMask == full) {
-                FinishMcu(index);
-            }
+            ConvertMcu(index);
+            m_nUnitsWritten = index + 1;
         }
     }
     // The reader never passes a marker; what it loaded beyond the last code is
     // entropy data the marker search skips.
     m_Src.SeekBit(static_cast<int64_t>(r.pNext - base) * 8);
+}
+
+// The scans of a split frame, all advanced one MCU row at a time: each scan
+// decodes the units that fall in the row, the row's MCUs that received every
+// component are written, the others blanked.
+void cJpegDecoder::DecodeKeptScans() {
+    const int planeSize = m_nMcuW * m_nMcuH;
+    const uint8_t full = static_cast<uint8_t>((1u << m_nNf) - 1);
+    alignas(16) float samples[64];
+    int16_t* work = m_pRowWork.get();
+    uint8_t* mask = m_pRowMask.get();  // components each MCU of the row received
+    for (int32_t my = 0; my < m_nMcusY; ++my) {
+        std::memset(work, 0, sizeof(int16_t) * 3 * planeSize * static_cast<size_t>(m_nMcusX));
+        std::memset(mask, 0, static_cast<size_t>(m_nMcusX));
+        for (int s = 0; s < m_nKept; ++s) {
+            SScan& scan = *m_pKept[s];
+            SJpegBitReader& r = scan.reader;
+            if (scan.bEnded) continue;
+            if (scan.nComps == 1) {
+                // Non-interleaved: the component's own block grid, in raster
+                // order; this row owns nV rows of it.
+                SScanComp& sc = scan.comp[0];
+                const SComponent& c = m_Comp[sc.nIndex];
+                const int64_t rowEnd =
+                    static_cast<int64_t>(std::min((my + 1) * c.nV, c.nBlocksY)) * c.nBlocksX;
+                for (; scan.nNextUnit < rowEnd; ++scan.nNextUnit) {
+                    const int64_t unit = scan.nNextUnit;
+                    if (scan.nRestartInterval && unit && unit % scan.nRestartInterval == 0) {
+                        if (r.Overrun() || !Restart(scan)) {
+                            scan.bEnded = true;
+                            break;
+                        }
+                    }
+                    if (!DecodeBlockAny(r, sc, samples, 8) || r.Overrun()) {
+                        scan.bEnded = true;
+                        break;
+                    }
+                    if (!sc.bOwner) continue;
+                    const int bx = static_cast<int>(unit % c.nBlocksX), by = static_cast<int>(unit / c.nBlocksX);
+                    const int mx = bx / c.nH;
+                    Accumulate(work + static_cast<size_t>(mx) * 3 * planeSize, sc.nIndex, bx % c.nH, by % c.nV,
+                               samples);
+                    const bool lastX = (bx % c.nH == c.nH - 1) || bx == c.nBlocksX - 1;
+                    const bool lastY = (by % c.nV == c.nV - 1) || by == c.nBlocksY - 1;
+                    if (lastX && lastY) mask[mx] = static_cast<uint8_t>(mask[mx] | (1u << sc.nIndex));
+                }
+            } else {
+                const int64_t rowEnd = static_cast<int64_t>(my + 1) * m_nMcusX;
+                for (; scan.nNextUnit < rowEnd; ++scan.nNextUnit) {
+                    const int64_t index = scan.nNextUnit;
+                    if (scan.nRestartInterval && index && index % scan.nRestartInterval == 0) {
+                        if (r.Overrun() || !Restart(scan)) {
+                            scan.bEnded = true;
+                            break;
+                        }
+                    }
+                    const int mx = static_cast<int>(index % m_nMcusX);
+                    int16_t* mcuWork = work + static_cast<size_t>(mx) * 3 * planeSize;
+                    uint8_t got = 0;
+                    for (int i = 0; i < scan.nComps && !scan.bEnded; ++i) {
+                        SScanComp& sc = scan.comp[i];
+                        const SComponent& c = m_Comp[sc.nIndex];
+                        for (int v = 0; v < c.nV && !scan.bEnded; ++v) {
+                            for (int h = 0; h < c.nH; ++h) {
+                                if (!DecodeBlockAny(r, sc, samples, 8)) {
+                                    scan.bEnded = true;
+                                    break;
+                                }
+                                if (sc.bOwner) Accumulate(mcuWork, sc.nIndex, h, v, samples);
+                            }
+                        }
+                        if (sc.bOwner) got = static_cast<uint8_t>(got | (1u << sc.nIndex));
+                    }
+                    if (scan.bEnded || r.Overrun()) {
+                        scan.bEnded = true;
+                        break;
+                    }
+                    mask[mx] = static_cast<uint8_t>(mask[mx] | got);
+                }
+            }
+            if (scan.bEnded) m_Info.bTruncated = true;
+        }
+        for (int32_t mx = 0; mx < m_nMcusX; ++mx) {
+            const int64_t index = static_cast<int64_t>(my) * m_nMcusX + mx;
+            if (mask[mx] == full) {
+                FinishMcu(index, work + static_cast<size_t>(mx) * 3 * planeSize);
+            } else {
+                // A component that never came (or came broken) leaves its MCU black.
+                int px, py, w, h;
+                McuRect(index, &px, &py, &w, &h);
+                BlankRect(px, py, w, h);
+            }
+        }
+    }
 }
 
 SJpegImage* cJpegDecoder::MakeResult() {
@@ -879,14 +1029,23 @@ SJpegImage* cJpegDecoder::MakeResult() {
         Fail("out of memory");
         return nullptr;
     }
-    // MCUs the data never completed (a truncated or broken scan) are black.
-    for (size_t i = 0; i < m_Mcus.size(); ++i) {
-        if (m_Mcus[i].bDone) continue;
-        int px, py, w, h;
-        McuRect(static_cast<int>(i), &px, &py, &w, &h);
-        for (int y = 0; y < h; ++y)
-            std::memset(m_pOut.get() + (static_cast<size_t>(py + y) * m_nX + px) * m_nOutBpp, 0,
-                        static_cast<size_t>(w) * m_nOutBpp);
+    if (m_bDeferred) {
+        DecodeKeptScans();
+    } else if (m_nNf == 1) {
+        // Blocks the data never reached (a truncated or broken scan) are black.
+        const SComponent& c = m_Comp[0];
+        const int64_t total = static_cast<int64_t>(c.nBlocksX) * c.nBlocksY;
+        for (int64_t unit = m_nUnitsWritten; unit < total; ++unit) {
+            const int px = static_cast<int>(unit % c.nBlocksX) * 8, py = static_cast<int>(unit / c.nBlocksX) * 8;
+            BlankRect(px, py, std::min(8, m_nX - px), std::min(8, m_nY - py));
+        }
+    } else {
+        const int64_t total = static_cast<int64_t>(m_nMcusX) * m_nMcusY;
+        for (int64_t index = m_nUnitsWritten; index < total; ++index) {
+            int px, py, w, h;
+            McuRect(index, &px, &py, &w, &h);
+            BlankRect(px, py, w, h);
+        }
     }
     image->nWidth = m_nX;
     image->nHeight = m_nY;
@@ -897,6 +1056,7 @@ SJpegImage* cJpegDecoder::MakeResult() {
     image->pPixels = m_pOut.release();
     return image;
 }
+
 
 SJpegImage* cJpegDecoder::Run() {
     if (m_nFormat >= 0x1000 && m_nFormat != QVN_JPEG_RGB332 && m_nFormat != QVN_JPEG_555 &&

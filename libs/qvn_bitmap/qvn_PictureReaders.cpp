@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <new>
 #include "qvn_DataPath.h"
 
@@ -20,7 +21,7 @@ inline uint32_t Expand5(uint32_t v) { return (v << 3) | (v >> 2); }
 
 }  // namespace
 
-qvn_eBmpStatus qvn_ReadBmp(const uint8_t* data, size_t size, SBmpImage* image, int64_t maxPixels) {
+qvn_eBmpStatus qvn_ParseBmp(const uint8_t* data, size_t size, SBmpImage* image, int64_t maxPixels) {
     *image = SBmpImage();
     if (size < 2 || data[0] != 'B' || data[1] != 'M') return qvn_eBmpStatus::NotBmp;
     if (size < 14 + 4) return Damaged(image, "file header cut short");
@@ -62,7 +63,7 @@ qvn_eBmpStatus qvn_ReadBmp(const uint8_t* data, size_t size, SBmpImage* image, i
 
     // Palette: 2^bitCount entries right after the information header, as far
     // as the file holds them before the pixels; missing entries stay black.
-    uint32_t palette[256] = {};
+    uint32_t* palette = image->nPalette;
     if (bitCount <= 8) {
         const size_t start = 14 + static_cast<size_t>(headerBytes);
         size_t limit = size;
@@ -79,15 +80,20 @@ qvn_eBmpStatus qvn_ReadBmp(const uint8_t* data, size_t size, SBmpImage* image, i
     const size_t rowBytes = ((static_cast<size_t>(width) * bitCount + 31) / 32) * 4;
     const size_t imageBytes = rowBytes * static_cast<size_t>(height);
     if (pixelOffset > size || size - pixelOffset < imageBytes) return Damaged(image, "pixels cut short");
+    image->nPixelOffset = pixelOffset;
+    image->nRowBytes = rowBytes;
+    return qvn_eBmpStatus::Ok;
+}
 
-    uint32_t* out = new (std::nothrow) uint32_t[static_cast<size_t>(width) * static_cast<size_t>(height)];
-    if (!out) return qvn_eBmpStatus::NoMemory;
-    const int32_t w = image->nWidth, h = image->nHeight;
+void qvn_DecodeBmp(const uint8_t* data, const SBmpImage& image, uint32_t* out) {
+    const uint32_t* palette = image.nPalette;
+    const size_t pixelOffset = image.nPixelOffset, rowBytes = image.nRowBytes;
+    const int32_t w = image.nWidth, h = image.nHeight;
     for (int32_t y = 0; y < h; ++y) {
         // Stored rows run bottom-up unless the height was negative.
-        const uint8_t* row = data + pixelOffset + rowBytes * static_cast<size_t>(image->bTopDown ? y : h - 1 - y);
+        const uint8_t* row = data + pixelOffset + rowBytes * static_cast<size_t>(image.bTopDown ? y : h - 1 - y);
         uint32_t* dst = out + static_cast<size_t>(y) * w;
-        switch (bitCount) {
+        switch (image.nBitCount) {
         case 1:
             for (int32_t x = 0; x < w; ++x) dst[x] = palette[(row[x >> 3] >> (7 - (x & 7))) & 1];
             break;
@@ -111,8 +117,108 @@ qvn_eBmpStatus qvn_ReadBmp(const uint8_t* data, size_t size, SBmpImage* image, i
             break;
         }
     }
+}
+
+qvn_eBmpStatus qvn_ReadBmp(const uint8_t* data, size_t size, SBmpImage* image, int64_t maxPixels) {
+    const qvn_eBmpStatus status = qvn_ParseBmp(data, size, image, maxPixels);
+    if (status != qvn_eBmpStatus::Ok) return status;
+    uint32_t* out = new (std::nothrow) uint32_t[static_cast<size_t>(image->nWidth) * image->nHeight];
+    if (!out) return qvn_eBmpStatus::NoMemory;
+    qvn_DecodeBmp(data, *image, out);
     image->pPixels = out;
     return qvn_eBmpStatus::Ok;
+}
+
+namespace {
+
+constexpr size_t kPcxHeaderBytes = 128;
+constexpr size_t kPcxPaletteBytes = 1 + 768;  // 0x0C, then 256 red, green, blue triples
+
+qvn_ePcxStatus PcxProblem(SPcxImage* image, qvn_ePcxStatus status, const char* problem) {
+    image->pszProblem = problem;
+    return status;
+}
+
+// The coded bytes: after the header, up to the palette of a paletted picture.
+size_t PcxDataEnd(size_t size, int32_t planes) { return planes == 1 ? size - kPcxPaletteBytes : size; }
+
+}  // namespace
+
+qvn_ePcxStatus qvn_ParsePcx(const uint8_t* data, size_t size, SPcxImage* image, int64_t maxPixels) {
+    *image = SPcxImage();
+    if (size < 1 || data[0] != 0x0A) return qvn_ePcxStatus::NotPcx;
+    if (size < kPcxHeaderBytes) return PcxProblem(image, qvn_ePcxStatus::Damaged, "header cut short");
+    const uint32_t version = data[1], encoding = data[2], bitsPerPlane = data[3];
+    const int64_t width = static_cast<int64_t>(Le16(data + 8)) - Le16(data + 4) + 1;
+    const int64_t height = static_cast<int64_t>(Le16(data + 10)) - Le16(data + 6) + 1;
+    const int32_t planes = data[65];
+    const int32_t bytesPerLine = static_cast<int32_t>(Le16(data + 66));
+    image->nWidth = static_cast<int32_t>(width > 0 ? width : 0);
+    image->nHeight = static_cast<int32_t>(height > 0 ? height : 0);
+    image->nPlanes = planes;
+    image->nBytesPerLine = bytesPerLine;
+    if (version != 5) return PcxProblem(image, qvn_ePcxStatus::Unsupported, "not version 5");
+    if (encoding != 1) return PcxProblem(image, qvn_ePcxStatus::Unsupported, "not run-length coded");
+    if (bitsPerPlane != 8 || (planes != 1 && planes != 3))
+        return PcxProblem(image, qvn_ePcxStatus::Unsupported, "neither 8-bit paletted nor 24-bit");
+    if (width <= 0 || height <= 0) return PcxProblem(image, qvn_ePcxStatus::Damaged, "empty picture");
+    if (bytesPerLine < width) return PcxProblem(image, qvn_ePcxStatus::Damaged, "lines shorter than the picture");
+    if (width * height > maxPixels) return qvn_ePcxStatus::TooLarge;
+    if (planes == 1) {
+        if (size < kPcxHeaderBytes + kPcxPaletteBytes || data[size - kPcxPaletteBytes] != 0x0C)
+            return PcxProblem(image, qvn_ePcxStatus::Damaged, "no 256-colour palette at the end");
+        const uint8_t* p = data + size - 768;
+        for (int i = 0; i < 256; ++i)
+            image->nPalette[i] = (static_cast<uint32_t>(p[3 * i]) << 16) | (static_cast<uint32_t>(p[3 * i + 1]) << 8) |
+                                 p[3 * i + 2];
+    }
+    // Two coded bytes give at most 63 decoded ones: a file too short for the
+    // picture it declares is refused before anything is allocated for it.
+    const uint64_t decodedBytes = static_cast<uint64_t>(bytesPerLine) * planes * static_cast<uint64_t>(height);
+    const uint64_t codedBytes = PcxDataEnd(size, planes) - kPcxHeaderBytes;
+    if (codedBytes * 63 / 2 + 1 < decodedBytes)
+        return PcxProblem(image, qvn_ePcxStatus::Damaged, "coded data too short for the picture");
+    return qvn_ePcxStatus::Ok;
+}
+
+bool qvn_DecodePcx(const uint8_t* data, size_t size, const SPcxImage& image, uint32_t* dst) {
+    const uint8_t* in = data + kPcxHeaderBytes;
+    const uint8_t* end = data + PcxDataEnd(size, image.nPlanes);
+    const size_t lineBytes = static_cast<size_t>(image.nBytesPerLine) * image.nPlanes;
+    // One decoded line (all its planes); a run may go on into the next line,
+    // as some writers let it.
+    std::unique_ptr<uint8_t[]> line(new (std::nothrow) uint8_t[lineBytes]);
+    if (!line) return false;
+    uint32_t runValue = 0, runLeft = 0;
+    const size_t w = static_cast<size_t>(image.nWidth), bpl = static_cast<size_t>(image.nBytesPerLine);
+    for (int32_t y = 0; y < image.nHeight; ++y) {
+        for (size_t i = 0; i < lineBytes; ++i) {
+            // An empty run (0xC0) codes nothing: the loop reads on.
+            while (!runLeft) {
+                if (in >= end) return false;
+                const uint32_t b = *in++;
+                if (b >= 0xC0) {
+                    if (in >= end) return false;
+                    runLeft = b & 0x3F;
+                    runValue = *in++;
+                } else {
+                    runLeft = 1;
+                    runValue = b;
+                }
+            }
+            line[i] = static_cast<uint8_t>(runValue);
+            --runLeft;
+        }
+        uint32_t* out = dst + static_cast<size_t>(y) * w;
+        const uint8_t* l = line.get();
+        if (image.nPlanes == 1) {
+            for (size_t x = 0; x < w; ++x) out[x] = image.nPalette[l[x]];
+        } else {
+            for (size_t x = 0; x < w; ++x)
+                out[x] = (static_cast<uint32_t>(l[x]) << 16) | (static_cast<uint32_t>(l[bpl + x]) << 8) | l[2 * bpl + x];
+        }
+    }
+    return true;
 }
 
 uint16_t* qvn_ReadMapTga(const uint8_t* data, size_t size, int screenFormatCode) {

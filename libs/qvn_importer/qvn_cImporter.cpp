@@ -3,7 +3,10 @@
 #include <zlib.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <new>
 #include <vector>
 
 #include "qvn_ErrorLog.h"
@@ -20,7 +23,33 @@ constexpr size_t kKeyBytes = 7 * 4;
 constexpr size_t kFaceBytes = 7 * 4;
 constexpr size_t kPaletteBytes = 768;
 
+// Makes room for `more` further pointers in one of the scene's arrays (which
+// the scene frees with free()), so a section of n records costs one
+// allocation instead of n ever longer copies.
+template <class T>
+bool ReserveMore(T**& array, int32_t count, int32_t more) {
+    if (more <= 0) return true;
+    auto** grown = static_cast<T**>(std::realloc(array, sizeof(T*) * (static_cast<size_t>(count) + more)));
+    if (!grown) return false;
+    array = grown;
+    return true;
+}
+
+// Appends to an array sized by ReserveMore; null when the element itself
+// cannot be allocated (the scene then keeps the null slot, which it deletes
+// harmlessly).
+template <class T>
+T* Append(T** array, int32_t& count, T* element) {
+    array[count++] = element;
+    return element;
+}
+
 }  // namespace
+
+size_t qvn_cImporter::MaxInflatedBytes(uint64_t fileBytes) {
+    const uint64_t limit = kInflateFloorBytes + kMaxInflateRatio * fileBytes;
+    return limit < kMaxFileBytes ? static_cast<size_t>(limit) : kMaxFileBytes;
+}
 
 // ---- reading ---------------------------------------------------------------
 
@@ -81,11 +110,15 @@ bool qvn_cImporter::LoadData(const char* path, qvn_cScene* scene) {
         LogMessage("Error: Scene isn'o allocated ! LoadData failed\n");
         return false;
     }
-    gzFile file = path ? gzopen(qvn_ResolveDataPath(path).c_str(), "rb") : nullptr;
+    const std::string resolved = path ? qvn_ResolveDataPath(path) : std::string();
+    gzFile file = path ? gzopen(resolved.c_str(), "rb") : nullptr;
     if (!file) {
         ErrorHandler("failed to open file : %s\n", path ? path : "(null)");
         return false;
     }
+    std::error_code sizeError;
+    const uint64_t fileBytes = std::filesystem::file_size(resolved, sizeError);
+    const size_t maxBytes = MaxInflatedBytes(sizeError ? 0 : fileBytes);
     // The whole stream is inflated first, so every count in it can be checked
     // against the bytes that really follow before anything is allocated.
     std::vector<uint8_t> data;
@@ -98,7 +131,7 @@ bool qvn_cImporter::LoadData(const char* path, qvn_cScene* scene) {
             break;
         }
         if (got == 0) break;
-        if (data.size() + static_cast<size_t>(got) > kMaxFileBytes) {
+        if (data.size() + static_cast<size_t>(got) > maxBytes) {
             readError = true;
             break;
         }
@@ -129,6 +162,7 @@ bool qvn_cImporter::LoadBuffer(const uint8_t* data, size_t bytes, qvn_cScene* sc
     m_nSize = data ? bytes : 0;
     m_nPos = 0;
     m_bOverrun = false;
+    m_nTracks = m_nVertices = m_nTextureVertices = m_nFaces = 0;
     const bool ok = Parse();
     m_pData = nullptr;
     m_nSize = m_nPos = 0;
@@ -187,14 +221,16 @@ bool qvn_cImporter::LoadMaterials() {
     ReadInt();
     if (m_bOverrun) return Fail("File ends early\n");
     // A material takes at least a one-byte name, its flags and its type.
-    if (!Fits(count, 9)) return Fail("Bad material count\n");
+    if (!Fits(count, 9) || count > kMaxMaterials) return Fail("Bad material count\n");
     qvn_cRenderer* renderer = m_pScene->m_pRenderer;
+    if (count > 0 && (!renderer || !ReserveMore(m_pScene->m_pMaterials, m_pScene->m_nMaterialCount, count)))
+        return Fail("Material allocation failed\n");
     for (int32_t i = 0; i < count; ++i) {
         if (!ReadString(nullptr, kNameBytes)) return Fail("Bad material name\n");
         const int32_t flags = ReadInt();
         const int32_t type = ReadInt();
         if (m_bOverrun) return Fail("File ends early\n");
-        qvn_cMaterial* material = m_pScene->AddMaterial();
+        qvn_cMaterial* material = Append(m_pScene->m_pMaterials, m_pScene->m_nMaterialCount, renderer->NewMaterial());
         if (!material) return Fail("Material allocation failed\n");
         material->m_nType = type;
         if (flags & 1) {
@@ -222,7 +258,8 @@ bool qvn_cImporter::SkipTexture() {
     const int32_t bpp = ReadInt();
     if (m_bOverrun) return Fail("File ends early\n");
     if (bpp != 8) return Fail("Texture is not 8 bits per pixel\n");
-    if (width < 0 || height < 0) return Fail("Bad texture size\n");
+    if (width < 0 || height < 0 || width > kMaxTextureSide || height > kMaxTextureSide)
+        return Fail("Bad texture size\n");
     const uint64_t bytes = kPaletteBytes + static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
     if (bytes > Remaining()) return Fail("File ends early\n");
     m_nPos += static_cast<size_t>(bytes);
@@ -236,7 +273,8 @@ bool qvn_cImporter::LoadTexture(qvn_cTexture* texture) {
     const int32_t bpp = ReadInt();
     if (m_bOverrun) return Fail("File ends early\n");
     if (bpp != 8) return Fail("Texture is not 8 bits per pixel\n");
-    if (width <= 0 || height <= 0 || width > 0xFFFF || height > 0xFFFF) return Fail("Bad texture size\n");
+    if (width <= 0 || height <= 0 || width > kMaxTextureSide || height > kMaxTextureSide)
+        return Fail("Bad texture size\n");
     const uint64_t pixels = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
     if (kPaletteBytes + pixels > Remaining()) return Fail("File ends early\n");
     // Palette and pixels are handed over in place: the file buffer already
@@ -254,10 +292,11 @@ bool qvn_cImporter::LoadObjects() {
     if (m_bOverrun) return Fail("File ends early\n");
     // Name, parent, matrix, pivot, rotation, scale, frequency, track count,
     // one static track and a range count: at least 133 bytes an object.
-    if (!Fits(count, 133)) return Fail("Bad object count\n");
+    if (!Fits(count, 133) || count > kMaxObjects) return Fail("Bad object count\n");
     m_nObjectBase = m_pScene->m_nObjectCount;
+    if (!ReserveMore(m_pScene->m_pObjects, m_pScene->m_nObjectCount, count)) return Fail("Object allocation failed\n");
     for (int32_t o = 0; o < count; ++o) {
-        qvn_cObject* object = m_pScene->AddObject();
+        qvn_cObject* object = Append(m_pScene->m_pObjects, m_pScene->m_nObjectCount, new (std::nothrow) qvn_cObject());
         if (!object) return Fail("Object allocation failed\n");
         if (!ReadString(object->m_szName, kNameBytes)) return Fail("Bad object name\n");
         const int32_t parent = ReadInt();
@@ -288,7 +327,9 @@ bool qvn_cImporter::LoadObjects() {
         }
         const int32_t tracks = ReadInt();
         if (m_bOverrun) return Fail("File ends early\n");
-        if (tracks < 1 || !Fits(tracks, 1 + 4 + kKeyBytes)) return Fail("Bad track count\n");
+        if (tracks < 1 || !Fits(tracks, 1 + 4 + kKeyBytes) || tracks > kMaxTracks - m_nTracks)
+            return Fail("Bad track count\n");
+        m_nTracks += tracks;
         for (int32_t t = 0; t < tracks; ++t) {
             if (!object->AddAnim()) return Fail("Add anim failed\n");
             qvn_cAnim* anim = object->m_pAnim[object->m_nAnimCount - 1];
@@ -331,10 +372,11 @@ bool qvn_cImporter::LoadObjects() {
 bool qvn_cImporter::LoadCameras() {
     const int32_t count = ReadInt();
     if (m_bOverrun) return Fail("File ends early\n");
-    if (!Fits(count, 8 + 24 + 8 + 8)) return Fail("Bad camera count\n");
+    if (!Fits(count, 8 + 24 + 8 + 8) || count > kMaxCameras) return Fail("Bad camera count\n");
+    if (!ReserveMore(m_pScene->m_pCameras, m_pScene->m_nCameraCount, count)) return Fail("Camera allocation failed\n");
     const int32_t objects = m_pScene->m_nObjectCount - m_nObjectBase;
     for (int32_t c = 0; c < count; ++c) {
-        qvn_cCamera* camera = m_pScene->AddCamera();
+        qvn_cCamera* camera = Append(m_pScene->m_pCameras, m_pScene->m_nCameraCount, new (std::nothrow) qvn_cCamera());
         if (!camera) return Fail("Camera allocation failed\n");
         const int32_t eye = ReadInt();
         const int32_t target = ReadInt();
@@ -363,9 +405,10 @@ bool qvn_cImporter::LoadCameras() {
 bool qvn_cImporter::LoadTargets() {
     const int32_t count = ReadInt();
     if (m_bOverrun) return Fail("File ends early\n");
-    if (!Fits(count, 4)) return Fail("Bad target count\n");
+    if (!Fits(count, 4) || count > kMaxTargets) return Fail("Bad target count\n");
+    if (!ReserveMore(m_pScene->m_pTargets, m_pScene->m_nTargetCount, count)) return Fail("Target allocation failed\n");
     for (int32_t t = 0; t < count; ++t) {
-        qvn_cTarget* target = m_pScene->AddTarget();
+        qvn_cTarget* target = Append(m_pScene->m_pTargets, m_pScene->m_nTargetCount, new (std::nothrow) qvn_cTarget());
         if (!target) return Fail("Target allocation failed\n");
         target->m_nObjectIndex = ReadInt();
     }
@@ -375,12 +418,13 @@ bool qvn_cImporter::LoadTargets() {
 bool qvn_cImporter::LoadMeshes() {
     const int32_t count = ReadInt();
     if (m_bOverrun) return Fail("File ends early\n");
-    if (!Fits(count, 8 + 4 + 12 + 4 + 4)) return Fail("Bad mesh count\n");
+    if (!Fits(count, 8 + 4 + 12 + 4 + 4) || count > kMaxMeshes) return Fail("Bad mesh count\n");
+    if (!ReserveMore(m_pScene->m_pMeshes, m_pScene->m_nMeshCount, count)) return Fail("Mesh allocation failed\n");
     const int32_t objects = m_pScene->m_nObjectCount - m_nObjectBase;
     const int32_t materials = m_pScene->m_nMaterialCount;
     const int32_t firstMesh = m_pScene->m_nMeshCount;
     for (int32_t m = 0; m < count; ++m) {
-        qvn_cMesh* mesh = m_pScene->AddMesh();
+        qvn_cMesh* mesh = Append(m_pScene->m_pMeshes, m_pScene->m_nMeshCount, new (std::nothrow) qvn_cMesh());
         if (!mesh) return Fail("Mesh allocation failed\n");
         const int32_t objectIndex = ReadInt();
         ReadInt();
@@ -401,7 +445,9 @@ bool qvn_cImporter::LoadMeshes() {
         }
         const int32_t vertices = ReadInt();
         if (m_bOverrun) return Fail("File ends early\n");
-        if (vertices < 1 || !Fits(vertices, 12)) return Fail("Bad vertex count\n");
+        if (vertices < 1 || !Fits(vertices, 12) || vertices > kMaxVertices - m_nVertices)
+            return Fail("Bad vertex count\n");
+        m_nVertices += vertices;
         if (!mesh->AllocVertex(vertices)) return false;
         for (int32_t i = 0; i < vertices; ++i) {
             qvn_cVector& p = mesh->m_pVertices[i].m_Pos;
@@ -411,7 +457,9 @@ bool qvn_cImporter::LoadMeshes() {
         }
         const int32_t tvertices = ReadInt();
         if (m_bOverrun) return Fail("File ends early\n");
-        if (!Fits(tvertices, 8)) return Fail("Bad texture-vertex count\n");
+        if (!Fits(tvertices, 8) || tvertices > kMaxTextureVertices - m_nTextureVertices)
+            return Fail("Bad texture-vertex count\n");
+        m_nTextureVertices += tvertices;
         if (!mesh->AllocTextureVertex(tvertices)) return false;
         for (int32_t i = 0; i < tvertices; ++i) {
             mesh->m_pTextureVertices[i].u = ReadFloat();
@@ -419,7 +467,8 @@ bool qvn_cImporter::LoadMeshes() {
         }
         const int32_t faces = ReadInt();
         if (m_bOverrun) return Fail("File ends early\n");
-        if (!Fits(faces, kFaceBytes)) return Fail("Bad face count\n");
+        if (!Fits(faces, kFaceBytes) || faces > kMaxFaces - m_nFaces) return Fail("Bad face count\n");
+        m_nFaces += faces;
         if (!mesh->AllocFace(faces)) return false;
         for (int32_t f = 0; f < faces; ++f) {
             int32_t idx[7];

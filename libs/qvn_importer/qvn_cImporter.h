@@ -12,8 +12,29 @@ class qvn_cTexture;
 class qvn_cImporter {
 public:
     static constexpr uint32_t kMagic = 0x51564E21;  // "!NVQ" on disk
-    // Scene files are a few hundred KiB; a stream inflating past this is not one.
+    // Scene files are a few hundred KiB and inflate to two to four times
+    // their size; a stream inflating past kMaxFileBytes, or past
+    // kInflateFloorBytes + kMaxInflateRatio times the file, is not one (a
+    // small file of zeros could otherwise ask for gigabytes of records).
     static constexpr size_t kMaxFileBytes = 64u << 20;
+    static constexpr size_t kInflateFloorBytes = 1u << 20;
+    static constexpr size_t kMaxInflateRatio = 8;
+    // What a scene can sensibly hold: the show's scenes stay below a tenth of
+    // each. With these, and the inflated size above, any file under 1 MB is
+    // read in well under 64 MB.
+    static constexpr int32_t kMaxMaterials = 256;
+    static constexpr int32_t kMaxObjects = 1024;
+    static constexpr int32_t kMaxTracks = 4096;  // over all objects
+    static constexpr int32_t kMaxCameras = 256;
+    static constexpr int32_t kMaxTargets = 1024;
+    static constexpr int32_t kMaxMeshes = 1024;
+    static constexpr int32_t kMaxVertices = 32768;         // over all meshes
+    static constexpr int32_t kMaxTextureVertices = 65536;  // over all meshes
+    static constexpr int32_t kMaxFaces = 32768;            // over all meshes
+    static constexpr int32_t kMaxTextureSide = 4096;
+
+    // The inflated size a file of fileBytes may reach.
+    static size_t MaxInflatedBytes(uint64_t fileBytes);
 
     qvn_cImporter() = default;
     virtual ~qvn_cImporter() = default;
@@ -55,4 +76,5 @@ private:
     size_t m_nPos = 0;
     bool m_bOverrun = false;
     int32_t m_nObjectBase = 0;  // the file's object 0 in the scene's array
+    int32_t m_nTracks = 0, m_nVertices = 0, m_nTextureVertices = 0, m_nFaces = 0;  // so far
 };

@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string>
 
+#include "../peak_memory.h"
 #include "qvn_ErrorLog.h"
 #include "qvn_TestScene.h"
 #include "qvn_cImporter.h"
@@ -334,6 +335,120 @@ TEST_F(Importer, StreamIsClosedAfterEveryLoad) {
         Load(bad.Build(), false);
     }
     EXPECT_EQ(openFiles(), before);
+}
+
+// A mesh of n vertices on a grid and n faces over them, for the face and
+// vertex caps.
+Mesh GridMesh(int32_t object, int32_t vertices, int32_t faces) {
+    Mesh m;
+    m.object = object;
+    for (int32_t i = 0; i < vertices; ++i) {
+        m.vertices.push_back(static_cast<float>(i % 181));
+        m.vertices.push_back(static_cast<float>(i / 181));
+        m.vertices.push_back(static_cast<float>((i * 7) % 13));
+    }
+    m.tvertices = {0, 0, 1, 0, 0, 1};
+    for (int32_t f = 0; f < faces; ++f) {
+        const int32_t a = f % (vertices - 2);
+        m.faces.push_back(Face{{a, a + 1, a + 2}, {0, 1, 2}, 0});
+    }
+    return m;
+}
+
+// The header, no environment and `count` materials with empty names, no
+// flags and type 0: nothing but zero bytes after the count.
+std::vector<uint8_t> EmptyMaterials(int32_t count) {
+    Bytes o;
+    o.i32(static_cast<int32_t>(qvn_cImporter::kMagic));
+    o.str("");
+    o.i32(0);
+    o.i32(0);
+    o.i32(count);
+    o.i32(0);
+    o.b.resize(o.b.size() + 9 * static_cast<size_t>(count), 0);
+    return o.b;
+}
+
+// Files built to make the loader work hard: each is refused (or read) early,
+// in little memory. A 64 KB gzip file of 7.4 million empty materials once
+// took the loader to 946 MB.
+TEST_F(Importer, HostileFilesAreRefusedInLittleMemory) {
+    const std::string zeros = (dir_ / "materials.qvn").string();
+    ASSERT_TRUE(WriteFile(zeros, EmptyMaterials(7400000), true));
+    ASSERT_LT(fs::file_size(zeros), 100000u);
+    const std::string plain = (dir_ / "plain.qvn").string();
+    ASSERT_TRUE(WriteFile(plain, EmptyMaterials(100000), false));
+    for (const std::string& path : {zeros, plain}) {
+        SCOPED_TRACE(path);
+        const SPeak peak = PeakOf([&] {
+            qvn_cScene scene;
+            scene.m_pRenderer = &renderer_;
+            qvn_cImporter importer;
+            return importer.LoadData(path.c_str(), &scene) ? 1 : 0;
+        });
+        ASSERT_TRUE(peak.bRan);
+        EXPECT_EQ(peak.nResult, 0);
+        EXPECT_LT(peak.nGrowthKb, 16 * 1024 * kSanitizerSlack);
+    }
+    // The gzip file stops at its inflated-size limit, the plain one at the
+    // material count.
+    qvn_cScene scene;
+    scene.m_pRenderer = &renderer_;
+    qvn_cImporter importer;
+    EXPECT_FALSE(importer.LoadData(zeros.c_str(), &scene));
+    EXPECT_NE(Log().find("failed to read file : " + zeros), std::string::npos);
+    EXPECT_FALSE(importer.LoadData(plain.c_str(), &scene));
+    EXPECT_NE(Log().find("Bad material count"), std::string::npos);
+    EXPECT_EQ(scene.m_nMaterialCount, 0);
+}
+
+TEST_F(Importer, InflatedSizeIsBoundedByTheFileSize) {
+    EXPECT_EQ(qvn_cImporter::MaxInflatedBytes(0), qvn_cImporter::kInflateFloorBytes);
+    EXPECT_EQ(qvn_cImporter::MaxInflatedBytes(100000), qvn_cImporter::kInflateFloorBytes + 800000);
+    EXPECT_EQ(qvn_cImporter::MaxInflatedBytes(uint64_t(1) << 40), qvn_cImporter::kMaxFileBytes);
+    // A 2048 x 2048 texture of one colour inflates some thousand times: far
+    // past what a scene file does.
+    Scene sc = BasicScene();
+    sc.materials[0].tex[0].width = sc.materials[0].tex[0].height = 2048;
+    sc.materials[0].tex[0].pixels.assign(2048 * 2048, 7);
+    EXPECT_FALSE(Load(sc, true));
+    EXPECT_TRUE(Load(sc, false));
+}
+
+TEST_F(Importer, CountsStopAtWhatASceneCanHold) {
+    // At the caps the scene loads, and stays well within 64 MB.
+    Scene full = BasicScene();
+    full.meshes[0] = GridMesh(2, qvn_cImporter::kMaxVertices, qvn_cImporter::kMaxFaces);
+    const std::string path = (dir_ / "full.qvn").string();
+    ASSERT_TRUE(WriteFile(path, full.Build(), true));
+    ASSERT_LT(fs::file_size(path), 1000000u);
+    const SPeak peak = PeakOf([&] {
+        qvn_cScene scene;
+        scene.m_pRenderer = &renderer_;
+        qvn_cImporter importer;
+        return importer.LoadData(path.c_str(), &scene) ? scene.m_nTotalFaces : -1;
+    });
+    ASSERT_TRUE(peak.bRan);
+    EXPECT_EQ(peak.nResult, qvn_cImporter::kMaxFaces);
+    EXPECT_LT(peak.nGrowthKb, 64 * 1024 * kSanitizerSlack);
+
+    // One more, in one mesh or over two, is refused.
+    Scene faces = full;
+    faces.meshes[0].faces.push_back(faces.meshes[0].faces[0]);
+    EXPECT_FALSE(Load(faces, true));
+    EXPECT_NE(Log().find("Bad face count"), std::string::npos);
+    Scene vertices = BasicScene();
+    vertices.meshes[0] = GridMesh(2, qvn_cImporter::kMaxVertices - 3, 1);
+    EXPECT_TRUE(Load(vertices, true));
+    vertices.meshes.push_back(Square(2, 1.0f, 0.0f, 0));
+    EXPECT_FALSE(Load(vertices, true));
+    EXPECT_NE(Log().find("Bad vertex count"), std::string::npos);
+    Scene materials = BasicScene(0);
+    materials.materials.resize(qvn_cImporter::kMaxMaterials);
+    EXPECT_TRUE(Load(materials));
+    EXPECT_EQ(scene_->m_nMaterialCount, qvn_cImporter::kMaxMaterials);
+    materials.materials.resize(qvn_cImporter::kMaxMaterials + 1);
+    EXPECT_FALSE(Load(materials));
 }
 
 }  // namespace

@@ -12,11 +12,14 @@
 #include <png.h>
 #include <sys/wait.h>
 
+#include "../peak_memory.h"
 #include "jpeg_oracle.h"
 #include "qvn_ErrorLog.h"
 #include "qvn_JpegDecoder.h"
 
 namespace {
+
+using namespace qvntest;
 
 using ImagePtr = std::unique_ptr<SJpegImage, void (*)(SJpegImage*)>;
 
@@ -545,8 +548,11 @@ TEST(JpegRobust, EveryTruncationKeepsTheDecodedPartAndNothingElse) {
             std::vector<uint8_t> cut(good.begin(), good.begin() + length);
             SJpegInfo info;
             ImagePtr image = Decode(cut, QVN_JPEG_RGB32, &info);
-            if (static_cast<long>(length) <= sos + 13) {
-                // Nothing decoded yet: a file without image data is refused.
+            // The 40 x 24 4:2:0 frame has 15 + 6 + 6 blocks of at least two
+            // bits each: a file with fewer than 7 bytes after the 14 of the
+            // scan header cannot hold them and is refused before anything is
+            // allocated; from there on the decoded part is kept.
+            if (static_cast<long>(length) < sos + 14 + 7) {
                 EXPECT_FALSE(image) << length;
                 continue;
             }
@@ -592,4 +598,81 @@ TEST(JpegRobust, BrokenRestartMarkersEndTheScanCleanly) {
         EXPECT_EQ(a[0], f[0]);
         EXPECT_EQ(a[20], f[20]);
     }
+}
+
+// ---------------------------------------------------------------------------
+// Memory on hostile files
+
+namespace {
+
+std::vector<uint8_t> Segment(int marker, const std::vector<uint8_t>& body) {
+    std::vector<uint8_t> s = {0xFF, static_cast<uint8_t>(marker), static_cast<uint8_t>((body.size() + 2) >> 8),
+                              static_cast<uint8_t>((body.size() + 2) & 255)};
+    s.insert(s.end(), body.begin(), body.end());
+    return s;
+}
+
+// A frame of side x side, three components (luma sampled hv), whose every
+// block is two bits: a one-symbol DC table and a one-symbol AC table (end of
+// block). `scans` lists the components given a scan of their own.
+std::vector<uint8_t> TwoBitBlocks(int side, uint8_t hv, const std::vector<int>& scans) {
+    std::vector<uint8_t> f = {0xFF, 0xD8};
+    auto add = [&](const std::vector<uint8_t>& s) { f.insert(f.end(), s.begin(), s.end()); };
+    std::vector<uint8_t> dqt(65, 1);
+    dqt[0] = 0;
+    add(Segment(0xDB, dqt));
+    const uint8_t hi = static_cast<uint8_t>(side >> 8), lo = static_cast<uint8_t>(side & 255);
+    add(Segment(0xC0, {8, hi, lo, hi, lo, 3, 1, hv, 0, 2, 0x11, 0, 3, 0x11, 0}));
+    std::vector<uint8_t> table(18, 0);
+    table[1] = 1;
+    add(Segment(0xC4, table));
+    table[0] = 0x10;
+    add(Segment(0xC4, table));
+    const int lumaUp = hv == 0x22 ? 4 : 1;
+    for (int c : scans) {
+        add(Segment(0xDA, {1, static_cast<uint8_t>(c), 0x00, 0, 63, 0}));
+        const size_t blocks = size_t(side) * side / 64 / (c == 1 ? 1 : lumaUp);
+        f.resize(f.size() + blocks * 2 / 8, 0);
+    }
+    f.push_back(0xFF);
+    f.push_back(0xD9);
+    return f;
+}
+
+}  // namespace
+
+TEST(JpegRobust, HostileFramesStayWithinTheirPicture) {
+    // 8192 x 8192 with the data of one of its three scans: a 256 KiB file
+    // that once took the decoder past 1 GB. It cannot hold the blocks its
+    // frame declares and is refused before anything is allocated.
+    const std::vector<uint8_t> oneScan = TwoBitBlocks(8192, 0x11, {1});
+    ASSERT_LT(oneScan.size(), 300000u);
+    SJpegOptions big;
+    big.nMaxPixels = int64_t(8192) * 8192;
+    const SPeak refused = PeakOf([&] {
+        SJpegInfo info;
+        ImagePtr image = Decode(oneScan, QVN_JPEG_RGB32, &info, &big);
+        return image ? 1 : (std::strstr(info.szReason, "cannot hold") ? 0 : 2);
+    });
+    ASSERT_TRUE(refused.bRan);
+    EXPECT_EQ(refused.nResult, 0);
+    EXPECT_LT(refused.nGrowthKb, 8 * 1024 * kSanitizerSlack);
+
+    // The same frame with all three scans (4:2:0, one scan per component) is
+    // a picture: decoded in the memory of its output and little more, not a
+    // work buffer per MCU waiting for the later scans.
+    const int side = 2048;
+    const std::vector<uint8_t> split = TwoBitBlocks(side, 0x22, {1, 2, 3});
+    const SPeak decoded = PeakOf([&] {
+        SJpegInfo info;
+        ImagePtr image = Decode(split, QVN_JPEG_RGB32, &info);
+        if (!image || info.nScans != 3 || info.bTruncated) return 0;
+        // Every block is DC 0: mid grey everywhere.
+        const uint32_t* p = reinterpret_cast<const uint32_t*>(image->pPixels);
+        return p[0] == 0x808080 && p[side * side - 1] == 0x808080 ? 1 : 0;
+    });
+    ASSERT_TRUE(decoded.bRan);
+    EXPECT_EQ(decoded.nResult, 1);
+    const int64_t outputKb = int64_t(side) * side * 4 / 1024;
+    EXPECT_LT(decoded.nGrowthKb, (outputKb + 4 * 1024) * kSanitizerSlack);
 }

@@ -1,6 +1,10 @@
 // The bitmap's file loaders (JPEG, BMP, PCX entry point) and the TGA texture
 // reader: pixel layouts, row order, palettes, refusals and their messages.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <iterator>
 
 #include <cstdio>
 #include <cstring>
@@ -8,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "../peak_memory.h"
 #include "jpeg_oracle.h"
 #include "qvn_Bitmap.h"
 #include "qvn_ErrorLog.h"
@@ -15,6 +20,8 @@
 #include "qvn_PictureReaders.h"
 
 namespace {
+
+using namespace qvntest;
 
 class cCollectingLog : public qvn_cMessageLog {
 public:
@@ -269,14 +276,19 @@ TEST_F(PictureFiles, LoadJpgNeedsTheLowerCaseExtensionAndFillsAnEbpp24Bitmap) {
         ASSERT_EQ(p, (p & 0xFF) * 0x010101u) << i;
     }
 
-    // Capitals are not taken, silently; loadFromFile then ends at the PCX
-    // entry point with an empty bitmap.
+    // Capitals are not taken by loadJPG, silently; loadFromFile goes by the
+    // content and loads the picture.
     const std::string upper = Write("PHOTO.JPG", jpeg);
     const size_t lines = m_Log.m_Lines.size();
     EXPECT_FALSE(bmp.loadJPG(upper.c_str()));
     EXPECT_EQ(m_Log.m_Lines.size(), lines);
-    EXPECT_TRUE(bmp.loadFromFile(upper.c_str()));
-    EXPECT_EQ(bmp.m_p32bitsPixels, nullptr);
+    qvn_cBitmap byContent;
+    ASSERT_TRUE(byContent.loadFromFile(upper.c_str()));
+    EXPECT_EQ(byContent.m_nSizeX, 21);
+    EXPECT_EQ(byContent.m_eBpp, 24);
+    qvn_cBitmap byName;
+    ASSERT_TRUE(byName.loadJPG(path.c_str()));
+    EXPECT_EQ(0, std::memcmp(byContent.m_p32bitsPixels, byName.m_p32bitsPixels, 21 * 13 * 4));
 
     // A damaged JPEG: "Can't load file."
     std::vector<uint8_t> broken(jpeg.begin(), jpeg.begin() + 100);
@@ -294,12 +306,238 @@ TEST_F(PictureFiles, LoadFromFileTriesJpegThenBmpThenPcx) {
     EXPECT_EQ(LastLine(), "qvn_cBitmap::loadFromFile() : szFileName is NULL.\n");
     ASSERT_TRUE(bmp.loadFromFile(Write("pic.bmp", MakeBmp(Rgb3x2())).c_str()));
     EXPECT_EQ(bmp.m_nSizeX, 3);
-    // Neither JPEG nor BMP: accepted by the PCX entry point, bitmap left empty.
-    EXPECT_TRUE(bmp.loadFromFile(Write("notes.txt", {'n', 'o', 't', 'e'}).c_str()));
+    // A BMP named like a JPEG is still a BMP.
+    ASSERT_TRUE(bmp.loadFromFile(Write("misnamed.jpg", MakeBmp(Rgb3x2())).c_str()));
+    EXPECT_EQ(bmp.m_nSizeY, 2);
+    // Neither JPEG, BMP nor PCX: refused, naming the file, bitmap left empty
+    // (this once reported success with an empty picture).
+    const std::string notes = Write("notes.txt", {'n', 'o', 't', 'e'});
+    EXPECT_FALSE(bmp.loadFromFile(notes.c_str()));
+    EXPECT_EQ(LastLine(), "qvn_cBitmap::loadFromFile() : <" + notes + "> is neither a JPEG, a BMP nor a PCX picture.\n");
     EXPECT_EQ(bmp.m_p32bitsPixels, nullptr);
     EXPECT_EQ(bmp.m_nSizeX, 0);
+    EXPECT_FALSE(bmp.loadFromFile(Write("empty.bmp", {}).c_str()));
     EXPECT_FALSE(bmp.loadPCX(nullptr));
     EXPECT_EQ(LastLine(), "qvn_cBitmap::loadPCX() : szFileName is NULL.\n");
+}
+
+// ---------------------------------------------------------------------------
+// PCX
+
+namespace {
+
+struct SPcxSpec {
+    int width = 5, height = 3;
+    int planes = 1;  // 1: paletted, 3: 24-bit
+    int bytesPerLine = 6;
+    int version = 5, encoding = 1, bitsPerPlane = 8;
+    bool palette = true;
+};
+
+// Line bytes of a picture: plane p of pixel x in line y, padding zero.
+uint8_t PcxSample(int x, int y, int p) { return static_cast<uint8_t>((x * 37 + y * 11 + p * 85) & 255); }
+
+// Run-length codes the whole picture as one stream (runs may cross lines, as
+// some writers let them); values of 0xC0 and above always go as runs.
+std::vector<uint8_t> MakePcx(const SPcxSpec& s) {
+    std::vector<uint8_t> b(128, 0);
+    b[0] = 0x0A;
+    b[1] = static_cast<uint8_t>(s.version);
+    b[2] = static_cast<uint8_t>(s.encoding);
+    b[3] = static_cast<uint8_t>(s.bitsPerPlane);
+    Put16(b, 4, 10);  // xmin, ymin: the size is max - min + 1
+    Put16(b, 6, 20);
+    Put16(b, 8, 10 + s.width - 1);
+    Put16(b, 10, 20 + s.height - 1);
+    b[65] = static_cast<uint8_t>(s.planes);
+    Put16(b, 66, s.bytesPerLine);
+    std::vector<uint8_t> raw;
+    for (int y = 0; y < s.height; ++y)
+        for (int p = 0; p < s.planes; ++p)
+            for (int x = 0; x < s.bytesPerLine; ++x) raw.push_back(x < s.width ? PcxSample(x, y, p) : 0);
+    // Make some runs: the first line repeated one sample throughout.
+    for (size_t i = 0; i < raw.size() && i < 9; ++i) raw[i] = 0xC7;
+    for (size_t i = 0; i < raw.size();) {
+        size_t n = 1;
+        while (i + n < raw.size() && raw[i + n] == raw[i] && n < 63) ++n;
+        if (n > 1 || raw[i] >= 0xC0) {
+            b.push_back(static_cast<uint8_t>(0xC0 | n));
+            b.push_back(raw[i]);
+        } else {
+            b.push_back(raw[i]);
+        }
+        i += n;
+    }
+    if (s.palette && s.planes == 1) {
+        b.push_back(0x0C);
+        for (int i = 0; i < 256; ++i) {
+            b.push_back(static_cast<uint8_t>(i));
+            b.push_back(static_cast<uint8_t>(255 - i));
+            b.push_back(static_cast<uint8_t>(i / 2));
+        }
+    }
+    return b;
+}
+
+uint32_t ExpectedPcxPixel(const SPcxSpec& s, int x, int y) {
+    auto sample = [&](int p) {
+        const size_t at = (static_cast<size_t>(y) * s.planes + p) * s.bytesPerLine + x;
+        return at < 9 ? uint8_t(0xC7) : PcxSample(x, y, p);
+    };
+    if (s.planes == 3) return (uint32_t(sample(0)) << 16) | (uint32_t(sample(1)) << 8) | sample(2);
+    const uint32_t i = sample(0);
+    return (i << 16) | ((255 - i) << 8) | (i / 2);
+}
+
+}  // namespace
+
+TEST_F(PictureFiles, PcxPalettedAndTwentyFourBitDecode) {
+    for (int planes : {1, 3}) {
+        SCOPED_TRACE(planes);
+        SPcxSpec s;
+        s.planes = planes;
+        qvn_cBitmap bmp;
+        ASSERT_TRUE(bmp.loadFromFile(Write("pic.pcx", MakePcx(s)).c_str())) << LastLine();
+        EXPECT_EQ(bmp.m_nSizeX, 5);
+        EXPECT_EQ(bmp.m_nSizeY, 3);
+        EXPECT_EQ(bmp.m_eBpp, 24);
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 5; ++x) {
+                ASSERT_EQ(bmp.m_p32bitsPixels[y * 5 + x], ExpectedPcxPixel(s, x, y)) << x << "," << y;
+                ASSERT_EQ(bmp.pixels32()[y * 5 + x], ExpectedPcxPixel(s, x, y));
+            }
+    }
+}
+
+TEST_F(PictureFiles, PcxRefusalsNameTheFileAndTheReason) {
+    struct SCase {
+        const char* what;
+        void (*edit)(SPcxSpec&);
+        const char* reason;
+    };
+    const SCase cases[] = {
+        {"version 3", [](SPcxSpec& s) { s.version = 3; }, "not version 5"},
+        {"not coded", [](SPcxSpec& s) { s.encoding = 0; }, "not run-length coded"},
+        {"4-bit", [](SPcxSpec& s) { s.bitsPerPlane = 4; }, "neither 8-bit paletted nor 24-bit"},
+        {"two planes", [](SPcxSpec& s) { s.planes = 2; }, "neither 8-bit paletted nor 24-bit"},
+        {"no palette", [](SPcxSpec& s) { s.palette = false; }, "no 256-colour palette"},
+        {"short lines", [](SPcxSpec& s) { s.bytesPerLine = 4; }, "lines shorter than the picture"},
+    };
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        SPcxSpec s;
+        c.edit(s);
+        const std::string path = Write("bad.pcx", MakePcx(s));
+        qvn_cBitmap bmp;
+        EXPECT_FALSE(bmp.loadFromFile(path.c_str()));
+        EXPECT_NE(LastLine().find("<" + path + ">"), std::string::npos) << LastLine();
+        EXPECT_NE(LastLine().find(c.reason), std::string::npos) << LastLine();
+        EXPECT_EQ(bmp.m_p32bitsPixels, nullptr);
+    }
+    // Every truncation of a 24-bit file is refused, and so is a header that
+    // declares far more than the coded data can give.
+    SPcxSpec s;
+    s.planes = 3;
+    const std::vector<uint8_t> good = MakePcx(s);
+    for (size_t n = 0; n < good.size(); ++n) {
+        qvn_cBitmap bmp;
+        EXPECT_FALSE(bmp.loadPCX(Write("cut.pcx", std::vector<uint8_t>(good.begin(), good.begin() + n)).c_str()))
+            << n;
+    }
+    std::vector<uint8_t> huge = good;
+    Put16(huge, 8, 10 + 8191);
+    Put16(huge, 10, 20 + 8191);
+    Put16(huge, 66, 8192);
+    qvn_cBitmap bmp;
+    EXPECT_FALSE(bmp.loadPCX(Write("huge.pcx", huge).c_str()));
+    EXPECT_NE(LastLine().find("coded data too short"), std::string::npos) << LastLine();
+}
+
+// ---------------------------------------------------------------------------
+// Memory on hostile files
+
+TEST_F(PictureFiles, OneBitBmpIsDecodedStraightIntoTheBitmap) {
+    // 4096 x 4096 at one bit: a 2 MiB file for a 64 MiB picture. The bitmap
+    // holds it twice (master and display copy); nothing else may: the reader
+    // once built it twice more on the way.
+    SBmpSpec s;
+    s.width = s.height = 4096;
+    s.bitCount = 1;
+    s.palette = {0x000000, 0xFFFFFF};
+    s.rows.assign(4096, std::vector<uint8_t>(512, 0x5A));
+    const std::string path = Write("big1.bmp", MakeBmp(s));
+    const SPeak peak = PeakOf([&] {
+        qvn_cBitmap bmp;
+        return bmp.loadFromFile(path.c_str()) && bmp.m_p32bitsPixels[1] == 0xFFFFFF ? 1 : 0;
+    });
+    ASSERT_TRUE(peak.bRan);
+    EXPECT_EQ(peak.nResult, 1);
+    const int64_t pictureKb = 2 * 4096 * 4096 * 4 / 1024;
+    EXPECT_LT(peak.nGrowthKb, (pictureKb + 2048 + 8 * 1024) * kSanitizerSlack);
+}
+
+// ---------------------------------------------------------------------------
+// picdec against ImageMagick's PCX writer
+
+TEST_F(PictureFiles, PicdecReadsImageMagickPcxPixelForPixel) {
+    if (std::system("convert -version > /dev/null 2>&1") != 0 ||
+        std::system("convert -size 2x2 xc:red pcx:/dev/null > /dev/null 2>&1") != 0)
+        GTEST_SKIP() << "ImageMagick's convert is not installed (apt-get install imagemagick)";
+    const std::string dir = QVN_BINARY_DIR "/tests/jpeg/";
+    const std::string picdec = QVN_BINARY_DIR "/tools/picdec/picdec";
+    // A 45 x 29 picture (odd width: PCX lines are padded to an even length).
+    const int w = 45, h = 29;
+    std::string ppm = "P6\n45 29\n255\n";
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            ppm += static_cast<char>(x * 5);
+            ppm += static_cast<char>(y * 8);
+            ppm += static_cast<char>((x * y) & 255);
+        }
+    Write("source.ppm", std::vector<uint8_t>(ppm.begin(), ppm.end()));
+    const struct {
+        const char* name;
+        const char* options;
+    } kinds[] = {{"im24.pcx", ""}, {"im8.pcx", "-colors 200 -type palette"}};
+    for (const auto& kind : kinds) {
+        SCOPED_TRACE(kind.name);
+        const std::string pcx = dir + kind.name, png = pcx + ".png";
+        m_Files.push_back(pcx);
+        m_Files.push_back(png);
+        m_Files.push_back(pcx + ".rgb");
+        m_Files.push_back(png + ".rgb");
+        ASSERT_EQ(0, std::system(("convert " + dir + "source.ppm " + kind.options + " " + pcx).c_str()));
+        ASSERT_EQ(0, std::system((picdec + " " + pcx + " " + png + " > /dev/null").c_str()));
+        ASSERT_EQ(0, std::system(("convert " + pcx + " -depth 8 rgb:" + pcx + ".rgb").c_str()));
+        ASSERT_EQ(0, std::system(("convert " + png + " -depth 8 rgb:" + png + ".rgb").c_str()));
+        std::ifstream a(pcx + ".rgb", std::ios::binary), b(png + ".rgb", std::ios::binary);
+        const std::vector<char> want((std::istreambuf_iterator<char>(a)), std::istreambuf_iterator<char>());
+        const std::vector<char> got((std::istreambuf_iterator<char>(b)), std::istreambuf_iterator<char>());
+        ASSERT_EQ(want.size(), size_t(w) * h * 3);
+        EXPECT_TRUE(want == got);
+        // What the reader made of the file is also what loadFromFile gives.
+        qvn_cBitmap bmp;
+        ASSERT_TRUE(bmp.loadFromFile(pcx.c_str()));
+        EXPECT_EQ(bmp.m_nSizeX, w);
+        EXPECT_EQ(static_cast<uint8_t>(want[3 * 50 + 1]), (bmp.m_p32bitsPixels[50] >> 8) & 255);
+    }
+}
+
+TEST_F(PictureFiles, PicdecRefusesWhatTheEngineRefusesAndAnswersItsOptions) {
+    const std::string picdec = QVN_BINARY_DIR "/tools/picdec/picdec";
+    const std::string notes = Write("notes.txt", {'n', 'o', 't', 'e'});
+    const std::string out = QVN_BINARY_DIR "/tests/jpeg/out.png";
+    auto exitCode = [](const std::string& command) {
+        const int status = std::system(command.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    EXPECT_EQ(exitCode(picdec + " " + notes + " " + out + " 2> /dev/null"), 1);
+    EXPECT_EQ(exitCode(picdec + " " + notes + " 2> /dev/null"), 2);
+    EXPECT_EQ(exitCode(picdec + " --help > /dev/null"), 0);
+    EXPECT_EQ(exitCode(picdec + " --version | grep -q 0.1"), 0);
+    const std::string bmp = Write("ok.bmp", MakeBmp(Rgb3x2()));
+    m_Files.push_back(out);
+    EXPECT_EQ(exitCode(picdec + " " + bmp + " " + out + " > /dev/null"), 0);
 }
 
 // ---------------------------------------------------------------------------
