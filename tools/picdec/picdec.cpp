@@ -12,6 +12,7 @@
 #include "qvn_ErrorLog.h"
 #include "qvn_PictureReaders.h"
 #include "qvn_Png.h"
+#include "qvn_ToolArgs.h"
 
 namespace {
 
@@ -39,20 +40,15 @@ bool EndsWithTga(const std::string& name) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 2 && !std::strcmp(argv[1], "--help")) {
-        std::fputs(kUsage, stdout);
-        return 0;
-    }
-    if (argc == 2 && !std::strcmp(argv[1], "--version")) {
-        std::printf("picdec (Quorvane show engine) %s\n", QVN_PROJECT_VERSION);
-        return 0;
-    }
-    if (argc != 3 || argv[1][0] == '-' || argv[2][0] == '-') {
-        std::fputs(kUsage, stderr);
-        return 2;
-    }
+    const int asked = qvn_tool::HelpOrVersion(argc, argv, "picdec", kUsage);
+    if (asked >= 0) return asked;
+    for (int i = 1; i < argc; ++i)
+        if (argv[i][0] == '-') return qvn_tool::UsageError("picdec", kUsage, "unknown option", argv[i]);
+    if (argc != 3) return qvn_tool::UsageError("picdec", kUsage, "takes an input picture and an output PNG");
     const char* in = argv[1];
     const char* out = argv[2];
+    // A missing file gets one plain message rather than the reader's.
+    if (!qvn_tool::CanOpen("picdec", in)) return 1;
     qvn_SetLogEcho(stderr);
     cStderrLog log;
     g_pMessageLog = &log;
