@@ -229,6 +229,12 @@ int32_t qvn_cBitmapLayers::add(qvn_cBitmap* pBitmap, int32_t eFX, float fScaleR,
             return -1;
         }
     }
+    // The blend tables are made with the first layer, not by the first merge
+    // that needs one: a compositor allocates nothing once frames play.
+    if (!allocChannelTables()) {
+        LAYERS_LOG("qvn_cBitmapLayers::add() : Not enough memory for the blend tables.\n");
+        return -1;
+    }
     SBitmapLayer* layer = new (std::nothrow) SBitmapLayer;
     if (!layer) {
         LAYERS_LOG("qvn_cBitmapLayers::add() : Not enough memory for BitmapLayer Infos.\n");
@@ -547,12 +553,16 @@ bool qvn_cBitmapLayers::getMerged(uint16_t* p16bitsPixels, int32_t nSizeX, int32
     return true;
 }
 
+bool qvn_cBitmapLayers::allocChannelTables() {
+    if (m_pChannelTables) return true;
+    m_pChannelTables = new (std::nothrow) SChannelTable[kChannelTables];
+    if (!m_pChannelTables) return false;
+    for (int i = 0; i < kChannelTables; ++i) m_pChannelTables[i].m_nKey = 0;
+    return true;
+}
+
 const uint16_t* qvn_cBitmapLayers::channelTable(uint32_t nKey) {
-    if (!m_pChannelTables) {
-        m_pChannelTables = new (std::nothrow) SChannelTable[kChannelTables];
-        if (!m_pChannelTables) return nullptr;
-        for (int i = 0; i < kChannelTables; ++i) m_pChannelTables[i].m_nKey = 0;
-    }
+    if (!allocChannelTables()) return nullptr;
     for (int i = 0; i < kChannelTables; ++i)
         if (m_pChannelTables[i].m_nKey == nKey) return m_pChannelTables[i].m_Entries;
     SChannelTable& t = m_pChannelTables[m_nNextChannelTable];

@@ -103,7 +103,8 @@ private:
         uint16_t m_Entries[64 * 64];
     };
     static constexpr int kChannelTables = 16;
-    SChannelTable* m_pChannelTables;  // allocated by the first merge that needs one
+    SChannelTable* m_pChannelTables;  // allocated with the first layer
     int32_t m_nNextChannelTable;
     const uint16_t* channelTable(uint32_t nKey);
+    bool allocChannelTables();
 };

@@ -67,8 +67,6 @@ std::vector<SWanted>& Wanted() {
 struct SRecording {
     SRun* run = nullptr;
     std::map<std::pair<int, int>, SShot>* shots = nullptr;
-    bool stopAfterFirstHalf = false;
-    bool sawFirstHalf = false;
     uint64_t lastCount = 0;
     std::vector<uint16_t> previous;  // the frame before this one, 320 x 240
     const char* previousPart = nullptr;
@@ -107,10 +105,6 @@ void Observe(const uint16_t* pixels, int width, int height, int pitch, int phase
         for (int y = 0; y < 240; ++y)
             std::memcpy(&g_Rec.previous[static_cast<size_t>(y) * 320], pixels + static_cast<size_t>(y) * pitch, 640);
     }
-    if (phase == 1) g_Rec.sawFirstHalf = true;
-    // Once the first half is over the interlude shows: that is all these
-    // tests look at, so the run ends there.
-    if (g_Rec.stopAfterFirstHalf && g_Rec.sawFirstHalf && phase == 0 && g_pWindow) g_pWindow->RequestQuit();
     g_Rec.lastCount = g_nAllocations.load();
 }
 
@@ -121,8 +115,20 @@ std::string ReadText(const fs::path& path) {
     return s.str();
 }
 
+// The length of a PCM WAV file from its header, in seconds (0 when unreadable).
+double WavSeconds(const fs::path& path) {
+    const std::string wav = ReadText(path);
+    if (wav.size() < 44 || wav.compare(0, 4, "RIFF") != 0) return 0.0;
+    auto u32 = [&](size_t at) {
+        return uint32_t(uint8_t(wav[at])) | uint32_t(uint8_t(wav[at + 1])) << 8 | uint32_t(uint8_t(wav[at + 2])) << 16 |
+               uint32_t(uint8_t(wav[at + 3])) << 24;
+    };
+    const uint32_t bytesPerSecond = u32(28);
+    return bytesPerSecond ? double(wav.size() - 44) / bytesPerSecond : 0.0;
+}
+
 SRun Run(const std::string& dataDir, int fps, int quitAtMs, const std::vector<std::string>& extra,
-         std::map<std::pair<int, int>, SShot>* shots, bool stopAfterFirstHalf) {
+         std::map<std::pair<int, int>, SShot>* shots) {
     static int counter = 0;
     const fs::path dir = fs::path(testing::TempDir()) / ("qvn_parts_run" + std::to_string(::getpid()) + "_" +
                                                          std::to_string(counter++));
@@ -144,7 +150,6 @@ SRun Run(const std::string& dataDir, int fps, int quitAtMs, const std::vector<st
     g_Rec = SRecording{};
     g_Rec.run = &run;
     g_Rec.shots = shots;
-    g_Rec.stopAfterFirstHalf = stopAfterFirstHalf;
     // Every run starts from the state a fresh program has.
     qvn_ResetShowState();
     qvn_srand(1);
@@ -154,6 +159,7 @@ SRun Run(const std::string& dataDir, int fps, int quitAtMs, const std::vector<st
     g_pfnCaptureObserver = nullptr;
     run.log = ReadText(log);
     run.framesTxt = ReadText(dir / "cap" / "frames.txt");
+    run.audioSeconds = WavSeconds(dir / "cap" / "audio.wav");
     for (int i = 0; i < static_cast<int>(run.frames.size()); ++i) {
         const SFrame& f = run.frames[i];
         if (run.spans.empty() || i == 0 || run.frames[i - 1].partRun != f.partRun)
@@ -210,13 +216,13 @@ SHalfRun& HalfRun(int fps) {
     SHalfRun& r = runs[fps];
     if (!r.made) {
         r.made = true;
-        r.run = Run(DataDir(), fps, -1, {}, &r.shots, true);
+        r.run = Run(DataDir(), fps, -1, {}, &r.shots);
     }
     return r;
 }
 }  // namespace
 
-const SRun& FirstHalf(int fps) { return HalfRun(fps).run; }
+const SRun& Show(int fps) { return HalfRun(fps).run; }
 
 const SShot& Shot(int fps, int half, int showMs) {
     static const SShot none;
@@ -226,7 +232,7 @@ const SShot& Shot(int fps, int half, int showMs) {
 }
 
 SRun RunProgram(const std::string& dataDir, int fps, int quitAtMs, const std::vector<std::string>& extra) {
-    return Run(dataDir, fps, quitAtMs, extra, nullptr, false);
+    return Run(dataDir, fps, quitAtMs, extra, nullptr);
 }
 
 double Mean(const SShot& s, int x0, int y0, int x1, int y1) {

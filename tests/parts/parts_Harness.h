@@ -32,6 +32,7 @@ struct SRun {
     std::vector<SFrame> frames;
     std::string log;  // the run's error log
     std::string framesTxt;  // the capture's frames.txt (message boxes are noted there)
+    double audioSeconds = 0.0;  // length of the captured audio.wav
     // First and last frame index of each run of a part, in show order.
     struct SPartSpan {
         std::string part;
@@ -47,9 +48,10 @@ struct SRun {
 // call it before the run starts (from a static initialiser of a test file).
 int WantShot(int half, int showMs);
 
-// The run of the first half (and the start of the interlude) at fps frames
-// per second; made once per fps and kept.
-const SRun& FirstHalf(int fps);
+// The run of the whole show at fps frames per second; made once per fps
+// and kept. FirstHalf is the same run, for tests that look at the first half.
+const SRun& Show(int fps);
+inline const SRun& FirstHalf(int fps) { return Show(fps); }
 // The frame kept for (half, showMs) in the run at fps; invalid when that
 // frame was never shown.
 const SShot& Shot(int fps, int half, int showMs);
