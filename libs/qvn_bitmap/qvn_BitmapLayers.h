@@ -106,4 +106,5 @@ private:
     SChannelTable* m_pChannelTables;  // allocated by the first merge that needs one
     int32_t m_nNextChannelTable;
     const uint16_t* channelTable(uint32_t nKey);
+    bool reserveChannelTables();
 };
