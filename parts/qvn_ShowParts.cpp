@@ -4,7 +4,10 @@
 #include <new>
 
 #include "qvn_LoadingScreen.h"
+#include "qvn_PartGlon.h"
 #include "qvn_PartTitles.h"
+#include "qvn_PartTravel.h"
+#include "qvn_PartTube.h"
 #include "qvn_Sequencer.h"
 
 namespace {
@@ -26,8 +29,11 @@ void qvn_RegisterShowParts() {
     qvn_RegisterPart("qvn_cLoadingScreen", Make<qvn_cLoadingScreen>);
     qvn_RegisterPart("qvn_cInterlude", Make<qvn_cInterlude>);
     qvn_RegisterPart("qvn_cPartTitles", Make<qvn_cPartTitles>);
-    for (const char* name : {"qvn_cPartPillars", "qvn_cPartDigits", "qvn_cPartCredits", "qvn_cPartTravel",
-                             "qvn_cPartSmileys", "qvn_cPartTube", "qvn_cPartGlon", "qvn_cPartChromaTunnel",
+    qvn_RegisterPart("qvn_cPartTube", Make<qvn_cPartTube>);
+    qvn_RegisterPart("qvn_cPartTravel", Make<qvn_cPartTravel>);
+    qvn_RegisterPart("qvn_cPartGlon", Make<qvn_cPartGlon>);
+    for (const char* name : {"qvn_cPartPillars", "qvn_cPartDigits", "qvn_cPartCredits",
+                             "qvn_cPartSmileys", "qvn_cPartChromaTunnel",
                              "qvn_cPartMetaballs", "qvn_cPartShadow", "qvn_cPartGel", "qvn_cPartJoys",
                              "qvn_cPartScroller"})
         qvn_RegisterPart(name, Make<qvn_cPendingPart>);
@@ -36,4 +42,7 @@ void qvn_RegisterShowParts() {
 void qvn_ResetShowState() {
     qvn_cLoadingScreen::s_bFadeIn = 1;
     qvn_cInterlude::s_bFadeIn = 1;
+    qvn_cPartTube::resetState();
+    qvn_cPartTravel::resetState();
+    qvn_cPartGlon::resetState();
 }
