@@ -125,7 +125,8 @@ TEST_F(TravelPictures, Trav34IsSharpAgainAfterTheTube) {
     ASSERT_TRUE(sharp.copyFrom(&picture));
     ASSERT_TRUE(sharp.setNbpp(picture.m_eBpp));
     int differing = 0;
-    for (int p = 0; p < picture.m_nSizeX * picture.m_nSizeY; ++p) differing += picture.pixels16()[p] != sharp.pixels16()[p];
+    for (int p = 0; p < picture.m_nSizeX * picture.m_nSizeY; ++p)
+        differing += picture.pixels16()[p] != sharp.pixels16()[p];
     EXPECT_EQ(differing, 0);
 }
 
