@@ -5,7 +5,10 @@
 
 #include "qvn_LoadingScreen.h"
 #include "qvn_PartPillars.h"
+#include "qvn_PartGlon.h"
 #include "qvn_PartTitles.h"
+#include "qvn_PartTravel.h"
+#include "qvn_PartTube.h"
 #include "qvn_Sequencer.h"
 
 namespace {
@@ -28,8 +31,11 @@ void qvn_RegisterShowParts() {
     qvn_RegisterPart("qvn_cInterlude", Make<qvn_cInterlude>);
     qvn_RegisterPart("qvn_cPartTitles", Make<qvn_cPartTitles>);
     qvn_RegisterPart("qvn_cPartPillars", Make<qvn_cPartPillars>);
-    for (const char* name : {"qvn_cPartDigits", "qvn_cPartCredits", "qvn_cPartTravel",
-                             "qvn_cPartSmileys", "qvn_cPartTube", "qvn_cPartGlon", "qvn_cPartChromaTunnel",
+    qvn_RegisterPart("qvn_cPartTube", Make<qvn_cPartTube>);
+    qvn_RegisterPart("qvn_cPartTravel", Make<qvn_cPartTravel>);
+    qvn_RegisterPart("qvn_cPartGlon", Make<qvn_cPartGlon>);
+    for (const char* name : {"qvn_cPartDigits", "qvn_cPartCredits",
+                             "qvn_cPartSmileys", "qvn_cPartChromaTunnel",
                              "qvn_cPartMetaballs", "qvn_cPartShadow", "qvn_cPartGel", "qvn_cPartJoys",
                              "qvn_cPartScroller"})
         qvn_RegisterPart(name, Make<qvn_cPendingPart>);
@@ -39,4 +45,7 @@ void qvn_ResetShowState() {
     qvn_cLoadingScreen::s_bFadeIn = 1;
     qvn_cInterlude::s_bFadeIn = 1;
     qvn_cPartPillars::resetState();
+    qvn_cPartTube::resetState();
+    qvn_cPartTravel::resetState();
+    qvn_cPartGlon::resetState();
 }

@@ -395,6 +395,10 @@ float qvn_cBitmapLayers::getPosY(int32_t nID) {
 bool qvn_cBitmapLayers::setFX(int32_t nID, int32_t eFX) {
     LAYER_OR_FAIL("setFX", false)
     layer->m_eFX = eFX;
+    // A colour-dodge layer merges through the channel tables: they are made
+    // now, while the part builds its layers, and not by the first frame that
+    // shows the layer (a part must not allocate once its frames play).
+    if (eFX == QVN_FX_COLORDODGE) allocChannelTables();
     return true;
 }
 // Strengths are never negative; NaN counts as none.

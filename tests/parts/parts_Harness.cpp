@@ -63,10 +63,24 @@ std::vector<SWanted>& Wanted() {
     return wanted;
 }
 
+struct SWantedPartFrame {
+    std::string part;
+    int index;
+};
+
+std::vector<SWantedPartFrame>& WantedPartFrames() {
+    static std::vector<SWantedPartFrame> wanted;
+    return wanted;
+}
+
+using PartFrameMap = std::map<std::pair<std::string, int>, SShot>;
+
 // What the observer fills during one run.
 struct SRecording {
     SRun* run = nullptr;
     std::map<std::pair<int, int>, SShot>* shots = nullptr;
+    PartFrameMap* partFrames = nullptr;
+    int partFrameIndex = 0;  // frames of the running part before this one
     uint64_t lastCount = 0;
     std::vector<uint16_t> previous;  // the frame before this one, 320 x 240
     const char* previousPart = nullptr;
@@ -91,8 +105,22 @@ void Observe(const uint16_t* pixels, int width, int height, int pitch, int phase
                     shot.rgb[static_cast<size_t>(y) * width + x] = qvn_565ToRGB32(pixels[static_cast<size_t>(y) * pitch + x]);
         }
     }
-    // A part's last frame is the one before the first frame of the next.
     const char* name = part ? part : "-";
+    const bool samePart = g_Rec.previousPart && std::strcmp(g_Rec.previousPart, name) == 0;
+    g_Rec.partFrameIndex = samePart ? g_Rec.partFrameIndex + 1 : 0;
+    if (g_Rec.partFrames) {
+        for (const SWantedPartFrame& w : WantedPartFrames()) {
+            if (w.index != g_Rec.partFrameIndex || w.part != name) continue;
+            SShot& shot = (*g_Rec.partFrames)[{w.part, w.index}];
+            if (shot.valid()) continue;
+            shot.showMs = showMs;
+            shot.rgb.resize(static_cast<size_t>(width) * height);
+            for (int y = 0; y < height; ++y)
+                for (int x = 0; x < width; ++x)
+                    shot.rgb[static_cast<size_t>(y) * width + x] = qvn_565ToRGB32(pixels[static_cast<size_t>(y) * pitch + x]);
+        }
+    }
+    // A part's last frame is the one before the first frame of the next.
     if (g_Rec.previousPart && std::strcmp(g_Rec.previousPart, name) != 0 &&
         !run.lastFrames.count(g_Rec.previousPart)) {
         SShot& last = run.lastFrames[g_Rec.previousPart];
@@ -128,7 +156,7 @@ double WavSeconds(const fs::path& path) {
 }
 
 SRun Run(const std::string& dataDir, int fps, int quitAtMs, const std::vector<std::string>& extra,
-         std::map<std::pair<int, int>, SShot>* shots) {
+         std::map<std::pair<int, int>, SShot>* shots, PartFrameMap* partFrames) {
     static int counter = 0;
     const fs::path dir = fs::path(testing::TempDir()) / ("qvn_parts_run" + std::to_string(::getpid()) + "_" +
                                                          std::to_string(counter++));
@@ -150,6 +178,7 @@ SRun Run(const std::string& dataDir, int fps, int quitAtMs, const std::vector<st
     g_Rec = SRecording{};
     g_Rec.run = &run;
     g_Rec.shots = shots;
+    g_Rec.partFrames = partFrames;
     // Every run starts from the state a fresh program has.
     qvn_ResetShowState();
     qvn_srand(1);
@@ -177,6 +206,11 @@ const SRun::SPartSpan* SRun::span(const char* part) const {
     for (const SPartSpan& s : spans)
         if (s.part == part) return &s;
     return nullptr;
+}
+
+int WantPartFrame(const char* part, int index) {
+    WantedPartFrames().push_back({part, index});
+    return static_cast<int>(WantedPartFrames().size());
 }
 
 int WantShot(int half, int showMs) {
@@ -210,13 +244,14 @@ struct SHalfRun {
     bool made = false;
     SRun run;
     std::map<std::pair<int, int>, SShot> shots;
+    PartFrameMap partFrames;
 };
 SHalfRun& HalfRun(int fps) {
     static std::map<int, SHalfRun> runs;
     SHalfRun& r = runs[fps];
     if (!r.made) {
         r.made = true;
-        r.run = Run(DataDir(), fps, -1, {}, &r.shots);
+        r.run = Run(DataDir(), fps, -1, {}, &r.shots, &r.partFrames);
     }
     return r;
 }
@@ -231,8 +266,15 @@ const SShot& Shot(int fps, int half, int showMs) {
     return it == r.shots.end() ? none : it->second;
 }
 
+const SShot& PartFrame(int fps, const char* part, int index) {
+    static const SShot none;
+    SHalfRun& r = HalfRun(fps);
+    auto it = r.partFrames.find({part, index});
+    return it == r.partFrames.end() ? none : it->second;
+}
+
 SRun RunProgram(const std::string& dataDir, int fps, int quitAtMs, const std::vector<std::string>& extra) {
-    return Run(dataDir, fps, quitAtMs, extra, nullptr);
+    return Run(dataDir, fps, quitAtMs, extra, nullptr, nullptr);
 }
 
 double Mean(const SShot& s, int x0, int y0, int x1, int y1) {

@@ -48,6 +48,11 @@ struct SRun {
 // call it before the run starts (from a static initialiser of a test file).
 int WantShot(int half, int showMs);
 
+// Asks for the frame number index (0 = its first) of a part's first run,
+// counted from the part's own start: for events timed from whenever the part
+// begins. Call it before the run starts, like WantShot.
+int WantPartFrame(const char* part, int index);
+
 // The run of the whole show at fps frames per second; made once per fps
 // and kept. FirstHalf is the same run, for tests that look at the first half.
 const SRun& Show(int fps);
@@ -55,6 +60,9 @@ inline const SRun& FirstHalf(int fps) { return Show(fps); }
 // The frame kept for (half, showMs) in the run at fps; invalid when that
 // frame was never shown.
 const SShot& Shot(int fps, int half, int showMs);
+// The frame kept for (part, index) in the run at fps; invalid when that part
+// never showed so many frames.
+const SShot& PartFrame(int fps, const char* part, int index);
 
 // The default data set, generated once per test program.
 const std::string& DataDir();

@@ -1,0 +1,59 @@
+// The default data set's pictures as the tests see them, to recognise a
+// picture in a captured frame: the correlation of the frame's brightness with
+// the picture's over the rectangle where the picture lies.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "parts_Harness.h"
+#include "qvn_Bitmap.h"
+
+namespace parts_test {
+
+struct SPicture {
+    int width = 0, height = 0;
+    std::vector<uint32_t> rgb;  // 0x00RRGGBB
+    uint32_t at(int x, int y) const { return rgb[static_cast<size_t>(y) * width + x]; }
+};
+
+// A picture of the default data set ("lost.jpg"), read by the engine's reader.
+inline SPicture DataPicture(const std::string& leaf) {
+    SPicture p;
+    qvn_cBitmap bitmap;
+    if (!bitmap.loadFromFile((DataDir() + "/" + leaf).c_str())) return p;
+    p.width = bitmap.m_nSizeX;
+    p.height = bitmap.m_nSizeY;
+    p.rgb.assign(bitmap.m_p32bitsPixels, bitmap.m_p32bitsPixels + static_cast<size_t>(p.width) * p.height);
+    return p;
+}
+
+inline double Luma(uint32_t c) { return 0.299 * R(c) + 0.587 * G(c) + 0.114 * B(c); }
+
+// Correlation (-1 .. 1) of the shot's brightness with the picture's, the
+// picture's top-left corner at (px, py) of the screen, over the part of the
+// picture on screen; 0 when either is flat or the picture is off screen.
+inline double Correlation(const SShot& shot, const SPicture& pic, int px, int py) {
+    if (!shot.valid() || pic.rgb.empty()) return 0.0;
+    double n = 0, sa = 0, sb = 0, saa = 0, sbb = 0, sab = 0;
+    for (int y = 0; y < pic.height; ++y)
+        for (int x = 0; x < pic.width; ++x) {
+            const int sx = px + x, sy = py + y;
+            if (sx < 0 || sy < 0 || sx >= 320 || sy >= 240) continue;
+            const double a = Luma(shot.at(sx, sy)), b = Luma(pic.at(x, y));
+            n += 1;
+            sa += a;
+            sb += b;
+            saa += a * a;
+            sbb += b * b;
+            sab += a * b;
+        }
+    if (n < 2) return 0.0;
+    const double va = saa - sa * sa / n, vb = sbb - sb * sb / n;
+    if (va <= 0 || vb <= 0) return 0.0;
+    return (sab - sa * sb / n) / std::sqrt(va * vb);
+}
+
+}  // namespace parts_test
