@@ -4,6 +4,9 @@
 #include <new>
 
 #include "qvn_LoadingScreen.h"
+#include "qvn_PartCredits.h"
+#include "qvn_PartDigits.h"
+#include "qvn_PartSmileys.h"
 #include "qvn_PartTitles.h"
 #include "qvn_Sequencer.h"
 
@@ -26,8 +29,11 @@ void qvn_RegisterShowParts() {
     qvn_RegisterPart("qvn_cLoadingScreen", Make<qvn_cLoadingScreen>);
     qvn_RegisterPart("qvn_cInterlude", Make<qvn_cInterlude>);
     qvn_RegisterPart("qvn_cPartTitles", Make<qvn_cPartTitles>);
-    for (const char* name : {"qvn_cPartPillars", "qvn_cPartDigits", "qvn_cPartCredits", "qvn_cPartTravel",
-                             "qvn_cPartSmileys", "qvn_cPartTube", "qvn_cPartGlon", "qvn_cPartChromaTunnel",
+    qvn_RegisterPart("qvn_cPartDigits", Make<qvn_cPartDigits>);
+    qvn_RegisterPart("qvn_cPartCredits", Make<qvn_cPartCredits>);
+    qvn_RegisterPart("qvn_cPartSmileys", Make<qvn_cPartSmileys>);
+    for (const char* name : {"qvn_cPartPillars", "qvn_cPartTravel",
+                             "qvn_cPartTube", "qvn_cPartGlon", "qvn_cPartChromaTunnel",
                              "qvn_cPartMetaballs", "qvn_cPartShadow", "qvn_cPartGel", "qvn_cPartJoys",
                              "qvn_cPartScroller"})
         qvn_RegisterPart(name, Make<qvn_cPendingPart>);
@@ -36,4 +42,7 @@ void qvn_RegisterShowParts() {
 void qvn_ResetShowState() {
     qvn_cLoadingScreen::s_bFadeIn = 1;
     qvn_cInterlude::s_bFadeIn = 1;
+    qvn_cPartDigits::resetState();
+    qvn_cPartCredits::resetState();
+    qvn_cPartSmileys::resetState();
 }

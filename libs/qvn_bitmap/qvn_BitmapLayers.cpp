@@ -389,6 +389,10 @@ float qvn_cBitmapLayers::getPosY(int32_t nID) {
 bool qvn_cBitmapLayers::setFX(int32_t nID, int32_t eFX) {
     LAYER_OR_FAIL("setFX", false)
     layer->m_eFX = eFX;
+    // A colour-dodge layer always merges through the channel tables: make
+    // them now, so that a part whose dodge layer first shows mid-way does not
+    // allocate while its frames play.
+    if (eFX == QVN_FX_COLORDODGE) reserveChannelTables();
     return true;
 }
 // Strengths are never negative; NaN counts as none.
@@ -547,12 +551,16 @@ bool qvn_cBitmapLayers::getMerged(uint16_t* p16bitsPixels, int32_t nSizeX, int32
     return true;
 }
 
+bool qvn_cBitmapLayers::reserveChannelTables() {
+    if (m_pChannelTables) return true;
+    m_pChannelTables = new (std::nothrow) SChannelTable[kChannelTables];
+    if (!m_pChannelTables) return false;
+    for (int i = 0; i < kChannelTables; ++i) m_pChannelTables[i].m_nKey = 0;
+    return true;
+}
+
 const uint16_t* qvn_cBitmapLayers::channelTable(uint32_t nKey) {
-    if (!m_pChannelTables) {
-        m_pChannelTables = new (std::nothrow) SChannelTable[kChannelTables];
-        if (!m_pChannelTables) return nullptr;
-        for (int i = 0; i < kChannelTables; ++i) m_pChannelTables[i].m_nKey = 0;
-    }
+    if (!reserveChannelTables()) return nullptr;
     for (int i = 0; i < kChannelTables; ++i)
         if (m_pChannelTables[i].m_nKey == nKey) return m_pChannelTables[i].m_Entries;
     SChannelTable& t = m_pChannelTables[m_nNextChannelTable];

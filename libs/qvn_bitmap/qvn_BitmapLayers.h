@@ -103,7 +103,9 @@ private:
         uint16_t m_Entries[64 * 64];
     };
     static constexpr int kChannelTables = 16;
-    SChannelTable* m_pChannelTables;  // allocated by the first merge that needs one
+    SChannelTable* m_pChannelTables;  // allocated by the first dodge layer or merge that needs one
     int32_t m_nNextChannelTable;
     const uint16_t* channelTable(uint32_t nKey);
+    // Makes the tables (once); false when out of memory.
+    bool reserveChannelTables();
 };
