@@ -108,7 +108,8 @@ void Observe(const uint16_t* pixels, int width, int height, int pitch, int phase
         first.rgb.resize(320 * 240);
         for (int y = 0; y < 240; ++y)
             for (int x = 0; x < 320; ++x)
-                first.rgb[static_cast<size_t>(y) * 320 + x] = qvn_565ToRGB32(pixels[static_cast<size_t>(y) * pitch + x]);
+                first.rgb[static_cast<size_t>(y) * 320 + x] =
+                    qvn_565ToRGB32(pixels[static_cast<size_t>(y) * pitch + x]);
     }
     g_Rec.previousPart = part ? part : "-";
     if (width == 320 && height == 240) {
