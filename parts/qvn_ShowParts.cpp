@@ -6,6 +6,9 @@
 #include "qvn_LoadingScreen.h"
 #include "qvn_PartPillars.h"
 #include "qvn_PartGlon.h"
+#include "qvn_PartCredits.h"
+#include "qvn_PartDigits.h"
+#include "qvn_PartSmileys.h"
 #include "qvn_PartTitles.h"
 #include "qvn_PartTravel.h"
 #include "qvn_PartTube.h"
@@ -34,8 +37,10 @@ void qvn_RegisterShowParts() {
     qvn_RegisterPart("qvn_cPartTube", Make<qvn_cPartTube>);
     qvn_RegisterPart("qvn_cPartTravel", Make<qvn_cPartTravel>);
     qvn_RegisterPart("qvn_cPartGlon", Make<qvn_cPartGlon>);
-    for (const char* name : {"qvn_cPartDigits", "qvn_cPartCredits",
-                             "qvn_cPartSmileys", "qvn_cPartChromaTunnel",
+    qvn_RegisterPart("qvn_cPartDigits", Make<qvn_cPartDigits>);
+    qvn_RegisterPart("qvn_cPartCredits", Make<qvn_cPartCredits>);
+    qvn_RegisterPart("qvn_cPartSmileys", Make<qvn_cPartSmileys>);
+    for (const char* name : {"qvn_cPartChromaTunnel",
                              "qvn_cPartMetaballs", "qvn_cPartShadow", "qvn_cPartGel", "qvn_cPartJoys",
                              "qvn_cPartScroller"})
         qvn_RegisterPart(name, Make<qvn_cPendingPart>);
@@ -48,4 +53,7 @@ void qvn_ResetShowState() {
     qvn_cPartTube::resetState();
     qvn_cPartTravel::resetState();
     qvn_cPartGlon::resetState();
+    qvn_cPartDigits::resetState();
+    qvn_cPartCredits::resetState();
+    qvn_cPartSmileys::resetState();
 }

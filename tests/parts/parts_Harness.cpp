@@ -127,6 +127,16 @@ void Observe(const uint16_t* pixels, int width, int height, int pitch, int phase
         last.rgb.resize(g_Rec.previous.size());
         for (size_t i = 0; i < g_Rec.previous.size(); ++i) last.rgb[i] = qvn_565ToRGB32(g_Rec.previous[i]);
     }
+    if ((!g_Rec.previousPart || std::strcmp(g_Rec.previousPart, name) != 0) && !run.firstFrames.count(name) &&
+        width == 320 && height == 240) {
+        SShot& first = run.firstFrames[name];
+        first.showMs = showMs;
+        first.rgb.resize(320 * 240);
+        for (int y = 0; y < 240; ++y)
+            for (int x = 0; x < 320; ++x)
+                first.rgb[static_cast<size_t>(y) * 320 + x] =
+                    qvn_565ToRGB32(pixels[static_cast<size_t>(y) * pitch + x]);
+    }
     g_Rec.previousPart = part ? part : "-";
     if (width == 320 && height == 240) {
         g_Rec.previous.resize(320 * 240);

@@ -42,6 +42,9 @@ struct SRun {
     const SPartSpan* span(const char* part) const;
     // The last frame each part showed (its first run), by class name.
     std::map<std::string, SShot> lastFrames;
+    // The first frame each part showed (its first run), by class name: a
+    // part's opening does not depend on when the part before it ended.
+    std::map<std::string, SShot> firstFrames;
 };
 
 // Asks for the frame at (half, showMs) in every run made after this call:

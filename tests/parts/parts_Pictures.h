@@ -1,6 +1,7 @@
 // The default data set's pictures as the tests see them, to recognise a
 // picture in a captured frame: the correlation of the frame's brightness with
-// the picture's over the rectangle where the picture lies.
+// the picture's over the rectangle where the picture lies, or the share of
+// the frame's pixels that show the picture as it is.
 #pragma once
 
 #include <cmath>
@@ -55,5 +56,15 @@ inline double Correlation(const SShot& shot, const SPicture& pic, int px, int py
     if (va <= 0 || vb <= 0) return 0.0;
     return (sab - sa * sb / n) / std::sqrt(va * vb);
 }
+
+// Share (0..1) of the frame's pixels, in the rectangle, whose three channels
+// are each within tolerance of the data set's picture file (320 x 240) at the
+// same place. -1 when the picture cannot be read or is not 320 x 240.
+double PictureMatch(const SShot& shot, const std::string& leaf, int tolerance = 12, int x0 = 0, int y0 = 0,
+                    int x1 = 320, int y1 = 240);
+
+// Share of pixels, in the rectangle, whose three channels are all at most
+// level.
+double DarkShare(const SShot& shot, int level, int x0 = 0, int y0 = 0, int x1 = 320, int y1 = 240);
 
 }  // namespace parts_test
