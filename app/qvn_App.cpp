@@ -48,6 +48,7 @@ qvn_cDemoApp::~qvn_cDemoApp() {
     }
     // The display, keyboard and renderer are freed after the music, so the
     // screen is given back before the process ends.
+    if (m_Factories.freeRenderer) m_Factories.freeRenderer();
     delete g_pInput;
     g_pInput = nullptr;
     delete g_pDisplay;

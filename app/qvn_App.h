@@ -12,6 +12,9 @@ struct qvn_SAppFactories {
     qvn_cSoundPlayer* (*createMusic)();
     // Creates g_pRenderer; never fails the start-up (a null renderer is allowed).
     void (*createRenderer)();
+    // Frees g_pRenderer (after the texture store, before the display it
+    // draws into); may be null.
+    void (*freeRenderer)();
     // Creates g_pTextureStore; false ends the start-up.
     bool (*createTextureStore)();
     void (*freeTextureStore)();

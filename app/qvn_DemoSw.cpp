@@ -14,6 +14,10 @@ static qvn_cEngDisplay* CreateScreen() { return new qvn_cEngDisplay; }
 static qvn_cEngDisplay* CreateCaptureScreen() { return new qvn_cCaptureDisplay; }
 static qvn_cSoundPlayer* CreateMusic() { return new qvn_cMP3Player; }
 static void CreateRenderer() { g_pRenderer = new qvn_cSoftRenderer(g_pDisplay); }
+static void FreeRenderer() {
+    delete g_pRenderer;
+    g_pRenderer = nullptr;
+}
 
 // The block every software texture lives in, converted to the screen's format.
 static bool CreateTextureStore() {
@@ -38,6 +42,7 @@ qvn_SAppFactories qvn_ProgramFactories(bool capture) {
     f.createDisplay = capture ? CreateCaptureScreen : CreateScreen;
     f.createMusic = CreateMusic;
     f.createRenderer = CreateRenderer;
+    f.freeRenderer = FreeRenderer;
     f.createTextureStore = CreateTextureStore;
     f.freeTextureStore = FreeTextureStore;
     return f;
