@@ -29,6 +29,8 @@ SState s;
 
 void qvn_cPartPillars::resetState() { s = SState(); }
 
+qvn_cBitmapList& qvn_cPartPillars::blurFrames() { return g_BlurList; }
+
 qvn_cPartPillars::qvn_cPartPillars() {
     m_pScenePlayer = &m_Scene;
     m_eScenePass = eScenePass::kUnder;

@@ -15,6 +15,9 @@ public:
     qvn_cPartPillars();
     bool load() override;
     static void resetState();
+    // The seven-frame blur animation (im02, then blurred wider and wider), as
+    // loaded.
+    static qvn_cBitmapList& blurFrames();
 
 protected:
     bool beginRun() override;

@@ -7,6 +7,9 @@
 #include <cstdio>
 
 #include "parts_Harness.h"
+#include "qvn_Bitmap.h"
+#include "qvn_BitmapList.h"
+#include "qvn_PartPillars.h"
 #include "qvn_ScenePlayer.h"
 #include "qvn_System.h"
 #include "qvn_cScene.h"
@@ -104,6 +107,36 @@ TEST(PillarsLoad, ADamagedSceneFailsTheHalfAndTheShowGoesOn) {
     for (const SFrame& f : run.frames) EXPECT_NE(f.phase, 1);
     EXPECT_NE(run.log.find("MP3: datas/tarnelle.mp3 loaded"), std::string::npos);
     EXPECT_NE(run.span("qvn_cInterlude"), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// The blur animation zooms its current frame every frame, and a zoom redraws
+// the picture from its master copy: the blurs must live in the masters, or
+// every zoomed frame would show the sharp picture.
+TEST(PillarsLoad, TheBlurRampSurvivesTheZoom) {
+    parts_test::Show(15);
+    qvn_cBitmapList& frames = qvn_cPartPillars::blurFrames();
+    ASSERT_EQ(frames.getCount(), 7);
+    // Sum of absolute horizontal differences of the display copy: large for
+    // the sharp picture, small for a wide blur.
+    auto sharpness = [](qvn_cBitmap* b) {
+        b->zoom(1.0f, 1.0f);
+        double sum = 0.0;
+        const uint16_t* p = b->pixels16();
+        for (int y = 0; y < b->m_nSizeY; ++y)
+            for (int x = 1; x < b->m_nSizeX; ++x) {
+                const int a = p[y * b->m_nSizeX + x] >> 11, c = p[y * b->m_nSizeX + x - 1] >> 11;
+                sum += std::abs(a - c);
+            }
+        return sum;
+    };
+    const double sharp = sharpness(frames.getAt(0));
+    ASSERT_GT(sharp, 0.0);
+    EXPECT_LT(sharpness(frames.getAt(3)), 0.5 * sharp);
+    EXPECT_LT(sharpness(frames.getAt(6)), 0.25 * sharp);
 }
 
 }  // namespace
