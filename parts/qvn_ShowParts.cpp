@@ -4,6 +4,7 @@
 #include <new>
 
 #include "qvn_LoadingScreen.h"
+#include "qvn_PartMetaballs.h"
 #include "qvn_PartPillars.h"
 #include "qvn_PartTitles.h"
 #include "qvn_Sequencer.h"
@@ -28,9 +29,10 @@ void qvn_RegisterShowParts() {
     qvn_RegisterPart("qvn_cInterlude", Make<qvn_cInterlude>);
     qvn_RegisterPart("qvn_cPartTitles", Make<qvn_cPartTitles>);
     qvn_RegisterPart("qvn_cPartPillars", Make<qvn_cPartPillars>);
+    qvn_RegisterPart("qvn_cPartMetaballs", Make<qvn_cPartMetaballs>);
     for (const char* name : {"qvn_cPartDigits", "qvn_cPartCredits", "qvn_cPartTravel",
                              "qvn_cPartSmileys", "qvn_cPartTube", "qvn_cPartGlon", "qvn_cPartChromaTunnel",
-                             "qvn_cPartMetaballs", "qvn_cPartShadow", "qvn_cPartGel", "qvn_cPartJoys",
+                             "qvn_cPartShadow", "qvn_cPartGel", "qvn_cPartJoys",
                              "qvn_cPartScroller"})
         qvn_RegisterPart(name, Make<qvn_cPendingPart>);
 }
@@ -39,4 +41,5 @@ void qvn_ResetShowState() {
     qvn_cLoadingScreen::s_bFadeIn = 1;
     qvn_cInterlude::s_bFadeIn = 1;
     qvn_cPartPillars::resetState();
+    qvn_cPartMetaballs::resetState();
 }
