@@ -436,6 +436,23 @@ qvn_SMetaVertex Interpolate(float iso, const SCorner& a, const SCorner& b) {
     return r;
 }
 
+// Each edge is interpolated from its corner nearer the lattice's low side:
+// the cubes on either side of a lattice edge then compute its vertex from
+// the same end, bit for bit, and their triangles meet without slivers.
+struct SEdgeEnds {
+    int8_t from[12], to[12];
+    SEdgeEnds() {
+        for (int e = 0; e < 12; ++e) {
+            const int a = qvn_cMetaballField::s_anEdgeCorners[e][0], b = qvn_cMetaballField::s_anEdgeCorners[e][1];
+            const int8_t* pa = qvn_cMetaballField::s_anCorner[a];
+            const int8_t* pb = qvn_cMetaballField::s_anCorner[b];
+            const bool aLow = pa[0] + pa[1] + pa[2] <= pb[0] + pb[1] + pb[2];
+            from[e] = static_cast<int8_t>(aLow ? a : b);
+            to[e] = static_cast<int8_t>(aLow ? b : a);
+        }
+    }
+};
+
 }  // namespace
 
 void qvn_cMetaballField::polygonise() {
@@ -499,6 +516,9 @@ void qvn_cMetaballField::polygonise() {
 
     const float iso = m_fIsoLevel;
     const float* g = m_afGrid;
+    static const SEdgeEnds kEnds;
+    const int8_t* kEdgeFrom = kEnds.from;
+    const int8_t* kEdgeTo = kEnds.to;
     const int cornerOffset[8] = {
         s_anCorner[0][0] * kStrideX + s_anCorner[0][1] * kStrideY + s_anCorner[0][2],
         s_anCorner[1][0] * kStrideX + s_anCorner[1][1] * kStrideY + s_anCorner[1][2],
@@ -537,7 +557,7 @@ void qvn_cMetaballField::polygonise() {
                 qvn_SMetaVertex vertex[12];
                 for (int e = 0; e < 12; ++e)
                     if (edges & (1 << e))
-                        vertex[e] = Interpolate(iso, corner[s_anEdgeCorners[e][0]], corner[s_anEdgeCorners[e][1]]);
+                        vertex[e] = Interpolate(iso, corner[kEdgeFrom[e]], corner[kEdgeTo[e]]);
                 const int8_t* row = s_anTriTable[config];
                 for (int t = 0; row[t] >= 0; t += 3) {
                     qvn_SMetaTriangle& out = m_pTriangles[m_nTriangles++];
