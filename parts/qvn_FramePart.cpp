@@ -93,6 +93,7 @@ void qvn_cFramePart::run() {
         beforeClear(t);
         display->Clear();
         if (m_eScenePass == eScenePass::kUnder && m_bScene && m_pScenePlayer) m_pScenePlayer->run();
+        afterScene();
         display->Lock();
         m_pSurface = g_pDisplay->m_pSurfacePixels;
         // A lock that failed leaves no surface: the part still keeps its

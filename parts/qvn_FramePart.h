@@ -35,6 +35,10 @@ protected:
     virtual bool endsBeforeDrawing(int32_t t) { (void)t; return false; }
     // Work that the part does before the display is cleared.
     virtual void beforeClear(int32_t t) { (void)t; }
+    // Drawing onto the back surface right after the scene pass under the
+    // pictures (whether or not a scene was drawn), before the loop's Lock. A
+    // part that locks the display here unlocks it before returning.
+    virtual void afterScene() {}
     // The frame's work between the copy into the scratch frame and the merge.
     // false ends the part right there (the display stays locked until the
     // loop's end unlocks it, and this frame is not shown).

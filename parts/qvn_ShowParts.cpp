@@ -4,6 +4,7 @@
 #include <new>
 
 #include "qvn_LoadingScreen.h"
+#include "qvn_PartMetaballs.h"
 #include "qvn_PartPillars.h"
 #include "qvn_PartGlon.h"
 #include "qvn_PartCredits.h"
@@ -40,8 +41,9 @@ void qvn_RegisterShowParts() {
     qvn_RegisterPart("qvn_cPartDigits", Make<qvn_cPartDigits>);
     qvn_RegisterPart("qvn_cPartCredits", Make<qvn_cPartCredits>);
     qvn_RegisterPart("qvn_cPartSmileys", Make<qvn_cPartSmileys>);
+    qvn_RegisterPart("qvn_cPartMetaballs", Make<qvn_cPartMetaballs>);
     for (const char* name : {"qvn_cPartChromaTunnel",
-                             "qvn_cPartMetaballs", "qvn_cPartShadow", "qvn_cPartGel", "qvn_cPartJoys",
+                             "qvn_cPartShadow", "qvn_cPartGel", "qvn_cPartJoys",
                              "qvn_cPartScroller"})
         qvn_RegisterPart(name, Make<qvn_cPendingPart>);
 }
@@ -56,4 +58,5 @@ void qvn_ResetShowState() {
     qvn_cPartDigits::resetState();
     qvn_cPartCredits::resetState();
     qvn_cPartSmileys::resetState();
+    qvn_cPartMetaballs::resetState();
 }
