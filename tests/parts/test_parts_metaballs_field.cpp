@@ -140,7 +140,9 @@ void ExpectClosed(const std::vector<std::array<long, 3>>& tris, const char* what
         // A vertex that falls on a lattice point (the field exactly at the
         // level there) may be shared by several edges: its flat triangle
         // balances its own sides.
-        if (manifold) EXPECT_TRUE(t[0] != t[1] && t[1] != t[2] && t[0] != t[2]) << what;
+        if (manifold) {
+            EXPECT_TRUE(t[0] != t[1] && t[1] != t[2] && t[0] != t[2]) << what;
+        }
         for (int k = 0; k < 3; ++k) ++directed[{t[k], t[(k + 1) % 3]}];
     }
     int open = 0;
