@@ -1,5 +1,6 @@
 #include "qvn_ShowParts.h"
 
+#include <cstring>
 #include <initializer_list>
 #include <new>
 
@@ -26,7 +27,15 @@ public:
     void run() override {}
     void finish() override {}
 };
+const char* const kPendingParts[] = {"qvn_cPartDigits", "qvn_cPartCredits", "qvn_cPartTravel", "qvn_cPartSmileys",
+                                     "qvn_cPartTube",   "qvn_cPartGlon",    "qvn_cPartMetaballs"};
 }  // namespace
+
+bool qvn_IsPendingPart(const char* name) {
+    for (const char* pending : kPendingParts)
+        if (std::strcmp(pending, name) == 0) return true;
+    return false;
+}
 
 void qvn_RegisterShowParts() {
     qvn_RegisterPart("qvn_cLoadingScreen", Make<qvn_cLoadingScreen>);
@@ -38,9 +47,7 @@ void qvn_RegisterShowParts() {
     qvn_RegisterPart("qvn_cPartGel", Make<qvn_cPartGel>);
     qvn_RegisterPart("qvn_cPartJoys", Make<qvn_cPartJoys>);
     qvn_RegisterPart("qvn_cPartScroller", Make<qvn_cPartScroller>);
-    for (const char* name : {"qvn_cPartDigits", "qvn_cPartCredits", "qvn_cPartTravel",
-                             "qvn_cPartSmileys", "qvn_cPartTube", "qvn_cPartGlon", "qvn_cPartMetaballs"})
-        qvn_RegisterPart(name, Make<qvn_cPendingPart>);
+    for (const char* name : kPendingParts) qvn_RegisterPart(name, Make<qvn_cPendingPart>);
 }
 
 void qvn_ResetShowState() {
