@@ -67,6 +67,10 @@ void qvn_cFramePart::freeRun() {
     m_pLayers = nullptr;
 }
 
+void qvn_cFramePart::drawScene(eScenePass pass) {
+    if (pass == m_eScenePass && m_bScene && m_pScenePlayer) m_pScenePlayer->run();
+}
+
 bool qvn_cFramePart::waitForClock(int32_t t) {
     while (ShowClock() < t) {
         if (!g_pWindow || !g_pWindow->PumpMessages()) return false;
@@ -89,10 +93,14 @@ void qvn_cFramePart::run() {
     bool going = !Quitting();
     while (going) {
         const int32_t t = ShowClock();
+        if (waiting(t)) {
+            going = g_pWindow && g_pWindow->PumpMessages();
+            continue;
+        }
         if (endsBeforeDrawing(t)) break;
         beforeClear(t);
         display->Clear();
-        if (m_eScenePass == eScenePass::kUnder && m_bScene && m_pScenePlayer) m_pScenePlayer->run();
+        drawScene(eScenePass::kUnder);
         afterScene();
         display->Lock();
         m_pSurface = g_pDisplay->m_pSurfacePixels;
@@ -112,7 +120,7 @@ void qvn_cFramePart::run() {
             m_bLocked = 0;
         }
         m_pSurface = nullptr;
-        if (m_eScenePass == eScenePass::kOver && m_bScene && m_pScenePlayer) m_pScenePlayer->run();
+        drawScene(eScenePass::kOver);
         display->Flip();
         qvn_ShowStatsFrame();
         m_fSpeed = m_FrameTimer.getSpeedFactor();

@@ -31,6 +31,10 @@ protected:
     // The run's layers; false when the part cannot run (it then asks the
     // window to quit, as a part that cannot even make its background must).
     virtual bool beginRun() = 0;
+    // A part that starts at a later time than the previous part ends: while
+    // this holds, a pass only pumps messages (no clear, no flip), so the last
+    // frame shown stays on screen and the music keeps flowing.
+    virtual bool waiting(int32_t t) { (void)t; return false; }
     // Step 2: the end test before anything of the frame is drawn.
     virtual bool endsBeforeDrawing(int32_t t) { (void)t; return false; }
     // Work that the part does before the display is cleared.
@@ -47,6 +51,10 @@ protected:
     virtual void afterFlip() {}
     // Frees what beginRun made beside the layers and screen bitmaps.
     virtual void endRun() {}
+    // Draws the part's scene for one pass, under or over the pictures. By
+    // default m_pScenePlayer in m_eScenePass while m_bScene is set; a part
+    // with more than one scene says which goes where.
+    virtual void drawScene(eScenePass pass);
 
     // A 320 x 240 bitmap at the display depth, black, or turned toward
     // (r, g, b) by amount; the loop frees it when the run ends. Null when out

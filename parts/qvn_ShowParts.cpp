@@ -1,14 +1,18 @@
 #include "qvn_ShowParts.h"
 
-#include <initializer_list>
 #include <new>
 
 #include "qvn_LoadingScreen.h"
-#include "qvn_PartMetaballs.h"
-#include "qvn_PartPillars.h"
-#include "qvn_PartGlon.h"
+#include "qvn_PartChromaTunnel.h"
 #include "qvn_PartCredits.h"
 #include "qvn_PartDigits.h"
+#include "qvn_PartGel.h"
+#include "qvn_PartGlon.h"
+#include "qvn_PartJoys.h"
+#include "qvn_PartMetaballs.h"
+#include "qvn_PartPillars.h"
+#include "qvn_PartScroller.h"
+#include "qvn_PartShadow.h"
 #include "qvn_PartSmileys.h"
 #include "qvn_PartTitles.h"
 #include "qvn_PartTravel.h"
@@ -20,14 +24,6 @@ template <class T>
 qvn_cPart* Make() {
     return new (std::nothrow) T;
 }
-
-// TEMPORARY while the parts are being written: a part that draws nothing.
-class qvn_cPendingPart : public qvn_cPart {
-public:
-    bool load() override { return true; }
-    void run() override {}
-    void finish() override {}
-};
 }  // namespace
 
 void qvn_RegisterShowParts() {
@@ -35,28 +31,34 @@ void qvn_RegisterShowParts() {
     qvn_RegisterPart("qvn_cInterlude", Make<qvn_cInterlude>);
     qvn_RegisterPart("qvn_cPartTitles", Make<qvn_cPartTitles>);
     qvn_RegisterPart("qvn_cPartPillars", Make<qvn_cPartPillars>);
-    qvn_RegisterPart("qvn_cPartTube", Make<qvn_cPartTube>);
-    qvn_RegisterPart("qvn_cPartTravel", Make<qvn_cPartTravel>);
-    qvn_RegisterPart("qvn_cPartGlon", Make<qvn_cPartGlon>);
     qvn_RegisterPart("qvn_cPartDigits", Make<qvn_cPartDigits>);
     qvn_RegisterPart("qvn_cPartCredits", Make<qvn_cPartCredits>);
     qvn_RegisterPart("qvn_cPartSmileys", Make<qvn_cPartSmileys>);
+    qvn_RegisterPart("qvn_cPartTube", Make<qvn_cPartTube>);
+    qvn_RegisterPart("qvn_cPartTravel", Make<qvn_cPartTravel>);
+    qvn_RegisterPart("qvn_cPartGlon", Make<qvn_cPartGlon>);
+    qvn_RegisterPart("qvn_cPartChromaTunnel", Make<qvn_cPartChromaTunnel>);
     qvn_RegisterPart("qvn_cPartMetaballs", Make<qvn_cPartMetaballs>);
-    for (const char* name : {"qvn_cPartChromaTunnel",
-                             "qvn_cPartShadow", "qvn_cPartGel", "qvn_cPartJoys",
-                             "qvn_cPartScroller"})
-        qvn_RegisterPart(name, Make<qvn_cPendingPart>);
+    qvn_RegisterPart("qvn_cPartShadow", Make<qvn_cPartShadow>);
+    qvn_RegisterPart("qvn_cPartGel", Make<qvn_cPartGel>);
+    qvn_RegisterPart("qvn_cPartJoys", Make<qvn_cPartJoys>);
+    qvn_RegisterPart("qvn_cPartScroller", Make<qvn_cPartScroller>);
 }
 
 void qvn_ResetShowState() {
     qvn_cLoadingScreen::s_bFadeIn = 1;
     qvn_cInterlude::s_bFadeIn = 1;
     qvn_cPartPillars::resetState();
-    qvn_cPartTube::resetState();
-    qvn_cPartTravel::resetState();
-    qvn_cPartGlon::resetState();
     qvn_cPartDigits::resetState();
     qvn_cPartCredits::resetState();
     qvn_cPartSmileys::resetState();
+    qvn_cPartTube::resetState();
+    qvn_cPartTravel::resetState();
+    qvn_cPartGlon::resetState();
+    qvn_cPartChromaTunnel::resetState();
     qvn_cPartMetaballs::resetState();
+    qvn_cPartShadow::resetState();
+    qvn_cPartGel::resetState();
+    qvn_cPartJoys::resetState();
+    qvn_cPartScroller::resetState();
 }

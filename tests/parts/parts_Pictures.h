@@ -6,11 +6,13 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "parts_Harness.h"
 #include "qvn_Bitmap.h"
+#include "qvn_Png.h"
 
 namespace parts_test {
 
@@ -66,5 +68,47 @@ double PictureMatch(const SShot& shot, const std::string& leaf, int tolerance = 
 // Share of pixels, in the rectangle, whose three channels are all at most
 // level.
 double DarkShare(const SShot& shot, int level, int x0 = 0, int y0 = 0, int x1 = 320, int y1 = 240);
+
+// The 320 x 240 picture leaf (in the default data set) at the 5-6-5 depth,
+// as 0x00RRGGBB, the way a layer at full strength in normal mode shows it;
+// empty when it cannot be read.
+inline std::vector<uint32_t> ScreenPicture(const std::string& leaf) {
+    qvn_cBitmap picture;
+    if (!picture.loadFromFile((DataDir() + "/" + leaf).c_str()) || !picture.setNbpp(16) ||
+        picture.m_nSizeX != 320 || picture.m_nSizeY != 240)
+        return {};
+    std::vector<uint32_t> rgb(320 * 240);
+    for (int y = 0; y < 240; ++y)
+        for (int x = 0; x < 320; ++x)
+            rgb[static_cast<size_t>(y) * 320 + x] =
+                qvn_565ToRGB32(picture.pixels16()[static_cast<size_t>(y) * (picture.m_nBytesPerLine / 2) + x]);
+    return rgb;
+}
+
+// Mean absolute difference per channel (0..255) between a frame and a picture.
+inline double Distance(const SShot& shot, const std::vector<uint32_t>& picture) {
+    if (!shot.valid() || picture.size() != shot.rgb.size()) return 1e9;
+    double sum = 0.0;
+    for (size_t i = 0; i < picture.size(); ++i) {
+        const uint32_t a = shot.rgb[i], b = picture[i];
+        sum += std::abs(R(a) - R(b)) + std::abs(G(a) - G(b)) + std::abs(B(a) - B(b));
+    }
+    return sum / (3.0 * picture.size());
+}
+
+// A picture of any size as 0x00RRGGBB at the 5-6-5 depth.
+inline SPicture LoadPicture(const std::string& leaf) {
+    SPicture p;
+    qvn_cBitmap picture;
+    if (!picture.loadFromFile((DataDir() + "/" + leaf).c_str()) || !picture.setNbpp(16)) return p;
+    p.width = picture.m_nSizeX;
+    p.height = picture.m_nSizeY;
+    p.rgb.resize(static_cast<size_t>(p.width) * p.height);
+    for (int y = 0; y < p.height; ++y)
+        for (int x = 0; x < p.width; ++x)
+            p.rgb[static_cast<size_t>(y) * p.width + x] =
+                qvn_565ToRGB32(picture.pixels16()[static_cast<size_t>(y) * (picture.m_nBytesPerLine / 2) + x]);
+    return p;
+}
 
 }  // namespace parts_test
