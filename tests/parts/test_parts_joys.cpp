@@ -68,8 +68,8 @@ TEST_P(Joys, EachPictureFlickersInItsWindow) {
     for (const SWindow& w : windows) {
         const double in = WindowCorrelation(fps, w.inFrom, w.inTo, w.picture, w.x, w.y),
                      out = WindowCorrelation(fps, w.outFrom, w.outTo, w.picture, w.x, w.y);
-        EXPECT_GT(in, 0.25) << w.name;
-        EXPECT_LT(out, in - 0.15) << w.name;
+        EXPECT_GT(in, 0.15) << w.name << " in " << in << " out " << out;
+        EXPECT_LT(out, in - 0.15) << w.name << " in " << in << " out " << out;
     }
 }
 

@@ -4,6 +4,8 @@
 // white-out; and a missing environment map failing the second half's load.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -11,6 +13,7 @@
 #include <string>
 
 #include "parts_Harness.h"
+#include "parts_Pictures.h"
 #include "qvn_PictureReaders.h"
 
 using namespace parts_test;
@@ -39,16 +42,20 @@ int MapPixels(const SShot& shot) {
     return n;
 }
 
-// Near-white pixels left of the live picture (it stands at x = 70): the
-// greetings lines are white letters added across the whole width.
-int WhiteLeft(const SShot& shot) {
-    int n = 0;
-    for (int y = 0; y < 240; ++y)
-        for (int x = 0; x < 70; ++x) {
-            const uint32_t p = shot.at(x, y);
-            n += R(p) > 240 && G(p) > 240 && B(p) > 240;
-        }
-    return n;
+// How strongly a greetings line shows: the line is rows (y, height) of the
+// greetings picture, placed at x = 0 and a random height; the best
+// correlation over every height it can take (0 to 199).
+double GreetingLine(const SShot& shot, int row, int height) {
+    const SPicture greets = DataPicture("greets.jpg");
+    if (greets.rgb.empty() || row + height > greets.height) return 0.0;
+    SPicture line;
+    line.width = greets.width;
+    line.height = height;
+    line.rgb.assign(greets.rgb.begin() + static_cast<size_t>(row) * greets.width,
+                    greets.rgb.begin() + static_cast<size_t>(row + height) * greets.width);
+    double best = 0.0;
+    for (int y = 0; y < 200; ++y) best = std::max(best, Correlation(shot, line, 0, y));
+    return best;
 }
 
 class Metaballs : public testing::TestWithParam<int> {};
@@ -74,11 +81,12 @@ TEST_P(Metaballs, PicturesFadeAwayThenTheRoomFadesInWithTheBalls) {
 
 TEST_P(Metaballs, GreetingsAppearFrom57000AndTheWhiteOutEndsThePart) {
     const int fps = GetParam();
-    // The first line (57000 ms) and the last (79000 ms) reach left of the
-    // live picture, where before them only the balls' highlights are white.
-    const int before = WhiteLeft(Shot(fps, 2, 56800));
-    EXPECT_GT(WhiteLeft(Shot(fps, 2, 57600)), before + 250);
-    EXPECT_GT(WhiteLeft(Shot(fps, 2, 79600)), before + 100);
+    // The first line (57000 ms: rows 343 to 375 of the picture) and the last
+    // (79000 ms: rows 39 to 70) show sharp once their smear has cleared;
+    // before 57000 ms no line is there.
+    EXPECT_LT(GreetingLine(Shot(fps, 2, 56800), 343, 33), 0.3);
+    EXPECT_GT(GreetingLine(Shot(fps, 2, 57600), 343, 33), 0.5);
+    EXPECT_GT(GreetingLine(Shot(fps, 2, 79600), 39, 32), 0.5);
     // The white-out starts at 82300 ms from nothing and ends the part once
     // it has been full for a few frames.
     EXPECT_LT(Mean(Shot(fps, 2, 82300)), 200.0);

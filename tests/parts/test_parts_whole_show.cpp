@@ -64,7 +64,14 @@ TEST_P(WholeShow, EachHalfPlaysItsTrackToItsLastPartsEnd) {
     ASSERT_FALSE(lines.empty());
     const int periodMs = 1000 / fps + 1;
     const int endMs[2] = {163000, 266000};
-    const char* lastPart[2] = {"qvn_cPartGlon", "qvn_cPartScroller"};
+    const char* const lastPart[2] = {"qvn_cPartGlon", "qvn_cPartScroller"};
+    for (int half = 1; half <= 2; ++half) {
+        const SRun::SPartSpan* span = nullptr;
+        for (const SRun::SPartSpan& s : run.spans)
+            if (s.phase == half) span = &s;
+        ASSERT_NE(span, nullptr);
+        EXPECT_EQ(span->part, lastPart[half - 1]);
+    }
     for (int half = 1; half <= 2; ++half) {
         int first = -1, last = -1;
         for (int i = 0; i < static_cast<int>(lines.size()); ++i)
