@@ -87,6 +87,15 @@ struct SRecording {
 };
 SRecording g_Rec;
 
+// Keeps a copy of the frame as 0x00RRGGBB.
+void Keep(SShot& shot, const uint16_t* pixels, int width, int height, int pitch, int showMs) {
+    shot.showMs = showMs;
+    shot.rgb.resize(static_cast<size_t>(width) * height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            shot.rgb[static_cast<size_t>(y) * width + x] = qvn_565ToRGB32(pixels[static_cast<size_t>(y) * pitch + x]);
+}
+
 void Observe(const uint16_t* pixels, int width, int height, int pitch, int phase, int showMs, const char* part,
              int partRun) {
     const uint64_t now = g_nAllocations.load();
@@ -98,11 +107,7 @@ void Observe(const uint16_t* pixels, int width, int height, int pitch, int phase
             if (w.half != phase || showMs < w.showMs) continue;
             SShot& shot = (*g_Rec.shots)[{w.half, w.showMs}];
             if (shot.valid()) continue;
-            shot.showMs = showMs;
-            shot.rgb.resize(static_cast<size_t>(width) * height);
-            for (int y = 0; y < height; ++y)
-                for (int x = 0; x < width; ++x)
-                    shot.rgb[static_cast<size_t>(y) * width + x] = qvn_565ToRGB32(pixels[static_cast<size_t>(y) * pitch + x]);
+            Keep(shot, pixels, width, height, pitch, showMs);
         }
     }
     const char* name = part ? part : "-";
@@ -113,11 +118,7 @@ void Observe(const uint16_t* pixels, int width, int height, int pitch, int phase
             if (w.index != g_Rec.partFrameIndex || w.part != name) continue;
             SShot& shot = (*g_Rec.partFrames)[{w.part, w.index}];
             if (shot.valid()) continue;
-            shot.showMs = showMs;
-            shot.rgb.resize(static_cast<size_t>(width) * height);
-            for (int y = 0; y < height; ++y)
-                for (int x = 0; x < width; ++x)
-                    shot.rgb[static_cast<size_t>(y) * width + x] = qvn_565ToRGB32(pixels[static_cast<size_t>(y) * pitch + x]);
+            Keep(shot, pixels, width, height, pitch, showMs);
         }
     }
     // A part's last frame is the one before the first frame of the next.
