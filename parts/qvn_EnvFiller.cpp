@@ -40,25 +40,25 @@ void Scan(const qvn_SEnvTarget& t, const uint16_t* texture, qvn_SEnvPoint a, qvn
     // along x come from it.
     const int64_t span = c.y - a.y;
     const int64_t part = b.y - a.y;
-    const int64_t longX = (int64_t(a.x) << 16) + part * ((int64_t(c.x - a.x)) << 16) / span;
-    const int64_t longU = (int64_t(a.u) << 16) + part * ((int64_t(c.u - a.u)) << 16) / span;
-    const int64_t longV = (int64_t(a.v) << 16) + part * ((int64_t(c.v - a.v)) << 16) / span;
-    const int64_t width = longX - (int64_t(b.x) << 16);
+    const int64_t longX = (int64_t(a.x) * 65536) + part * ((int64_t(c.x - a.x)) * 65536) / span;
+    const int64_t longU = (int64_t(a.u) * 65536) + part * ((int64_t(c.u - a.u)) * 65536) / span;
+    const int64_t longV = (int64_t(a.v) * 65536) + part * ((int64_t(c.v - a.v)) * 65536) / span;
+    const int64_t width = longX - (int64_t(b.x) * 65536);
     if (width == 0) return;
-    const int32_t duDx = static_cast<int32_t>(((longU - (int64_t(b.u) << 16)) << 16) / width);
-    const int32_t dvDx = static_cast<int32_t>(((longV - (int64_t(b.v) << 16)) << 16) / width);
+    const int32_t duDx = static_cast<int32_t>(((longU - (int64_t(b.u) * 65536)) * 65536) / width);
+    const int32_t dvDx = static_cast<int32_t>(((longV - (int64_t(b.v) * 65536)) * 65536) / width);
     const bool longOnLeft = width < 0;
 
     struct SEdge {
         int64_t x, u, v, dx, du, dv;
         void start(const qvn_SEnvPoint& p, const qvn_SEnvPoint& q) {
             const int64_t rows = q.y - p.y;
-            x = int64_t(p.x) << 16;
-            u = int64_t(p.u) << 16;
-            v = int64_t(p.v) << 16;
-            dx = rows ? ((int64_t(q.x - p.x)) << 16) / rows : 0;
-            du = rows ? ((int64_t(q.u - p.u)) << 16) / rows : 0;
-            dv = rows ? ((int64_t(q.v - p.v)) << 16) / rows : 0;
+            x = int64_t(p.x) * 65536;
+            u = int64_t(p.u) * 65536;
+            v = int64_t(p.v) * 65536;
+            dx = rows ? ((int64_t(q.x - p.x)) * 65536) / rows : 0;
+            du = rows ? ((int64_t(q.u - p.u)) * 65536) / rows : 0;
+            dv = rows ? ((int64_t(q.v - p.v)) * 65536) / rows : 0;
         }
         void step() {
             x += dx;
