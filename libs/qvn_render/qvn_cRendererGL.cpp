@@ -1,5 +1,6 @@
 #include "qvn_cRendererGL.h"
 
+#include <algorithm>
 #include <cmath>
 #include <new>
 
@@ -15,6 +16,13 @@ namespace {
 constexpr float kTexelScale = 255.0f / 256.0f;
 constexpr int kSide = 256;
 
+// Every GL renderer alive, for ForgetTexture (one in the program, a few in
+// tests).
+std::vector<qvn_cRendererGL*>& Renderers() {
+    static std::vector<qvn_cRendererGL*> renderers;
+    return renderers;
+}
+
 inline uint32_t Grey(int c) {
     const uint32_t v = static_cast<uint32_t>(c);
     return v | (v << 8) | (v << 16);  // R, G, B in memory order; alpha 0
@@ -25,6 +33,7 @@ inline uint32_t Grey(int c) {
 // ---------------------------------------------------------------- textures
 
 qvn_cTextureGL::~qvn_cTextureGL() {
+    qvn_cRendererGL::ForgetTexture(this);
     // The display frees every GL object with its context; a texture that
     // outlives its device has nothing left to free.
     if (m_nName && m_pDevice && m_pDevice == g_pGLDevice) m_pDevice->DeleteTexture(m_nName);
@@ -142,7 +151,18 @@ void qvn_cMaterialGL::Select() {
 
 // ---------------------------------------------------------------- renderer
 
-qvn_cRendererGL::qvn_cRendererGL(qvn_cGLDisplay* display) : m_pDisplay(display) {}
+qvn_cRendererGL::qvn_cRendererGL(qvn_cGLDisplay* display) : m_pDisplay(display) { Renderers().push_back(this); }
+
+qvn_cRendererGL::~qvn_cRendererGL() {
+    std::vector<qvn_cRendererGL*>& all = Renderers();
+    all.erase(std::remove(all.begin(), all.end(), this), all.end());
+}
+
+void qvn_cRendererGL::ForgetTexture(const qvn_cTextureGL* texture) {
+    for (qvn_cRendererGL* r : Renderers())
+        for (qvn_cTextureGL*& unit : r->m_pUnit)
+            if (unit == texture) unit = nullptr;
+}
 
 qvn_cGLDisplay* qvn_cRendererGL::Display() const {
     return m_pDisplay ? m_pDisplay : dynamic_cast<qvn_cGLDisplay*>(g_pDisplay);
@@ -153,7 +173,7 @@ qvn_cMaterial* qvn_cRendererGL::NewMaterial() { return new (std::nothrow) qvn_cM
 qvn_cTexture* qvn_cRendererGL::NewTexture() { return new (std::nothrow) qvn_cTextureGL(); }
 
 void qvn_cRendererGL::Begin() {
-    m_nRuns = 0;
+    m_nCopied = m_nAdded = 0;
     m_nFaces = 0;
     m_pActive = Display();
     m_pDevice = m_pActive ? m_pActive->BeginScene() : nullptr;
@@ -176,24 +196,26 @@ void qvn_cRendererGL::DrawFace(qvn_cFace* face) {
     if (poly) Fill(poly);
 }
 
-qvn_cRendererGL::SBatchRun* const* qvn_cRendererGL::Runs(const SPass* passes, int count) {
-    // A face joins the frame's last runs when they have its states in the
-    // same order; the device then draws a whole run of faces in one call.
-    // Faces of a two-pass material (texture, then environment added) keep
-    // their passes in run pairs, so each face's second pass still comes
-    // after its first.
-    bool join = m_nRuns >= count;
-    for (int k = 0; join && k < count; ++k) join = m_Runs[m_nRuns - count + k].pass == passes[k];
-    if (!join) {
-        for (int k = 0; k < count; ++k) {
-            if (m_nRuns == static_cast<int>(m_Runs.size())) m_Runs.emplace_back();
-            SBatchRun& run = m_Runs[m_nRuns++];
-            run.pass = passes[k];
-            run.vertices.clear();
-        }
+qvn_cRendererGL::SBatchRun* qvn_cRendererGL::Run(const SPass& pass) {
+    // Faces come sorted back to front. A copied face hides what is behind
+    // it whether it is drawn early or late, since the depth test sorts that
+    // out; so all copied faces of one state share a run, whatever lies
+    // between them in the painter's order. An added face shows what was
+    // drawn before it, so the added passes come after every copied one, in
+    // order; the depth test still hides those behind copied faces.
+    std::vector<SBatchRun>& runs = pass.additive ? m_Added : m_Copied;
+    int& used = pass.additive ? m_nAdded : m_nCopied;
+    if (pass.additive) {
+        if (used > 0 && runs[used - 1].pass == pass) return &runs[used - 1];
+    } else {
+        for (int i = 0; i < used; ++i)
+            if (runs[i].pass == pass) return &runs[i];
     }
-    for (int k = 0; k < count; ++k) m_pPicked[k] = &m_Runs[m_nRuns - count + k];
-    return m_pPicked;
+    if (used == static_cast<int>(runs.size())) runs.emplace_back();
+    SBatchRun& run = runs[used++];
+    run.pass = pass;
+    run.vertices.clear();
+    return &run;
 }
 
 void qvn_cRendererGL::AddFan(const qvn_cFace* poly, SBatchRun* run, eCoords coords, bool fog) {
@@ -253,22 +275,25 @@ void qvn_cRendererGL::Fill(qvn_cFace* poly) {
     }
     qvn_cTextureGL* t0 = m_pUnit[0];
     qvn_cTextureGL* t1 = m_pUnit[1];
-    const uint32_t n0 = t0 ? t0->Name(m_pDevice) : 0;
-    const uint32_t n1 = t1 ? t1->Name(m_pDevice) : 0;
+    // Only the units the mode reads are uploaded.
+    const bool needs1 = m_nRenderMode == QVN_MODE_ENV || m_nRenderMode == QVN_MODE_TEX_ENV;
+    const bool needs0 = m_nRenderMode != QVN_MODE_ENV;
+    const uint32_t n0 = needs0 && t0 ? t0->Name(m_pDevice) : 0;
+    const uint32_t n1 = needs1 && t1 ? t1->Name(m_pDevice) : 0;
     // A unit without a texture skips the faces that need it, as in the
     // software renderer.
     switch (m_nRenderMode) {
         case QVN_MODE_ADD: {
             if (!n0) return;
             const SPass p{n0, true, false};
-            AddFan(poly, Runs(&p, 1)[0], eCoords::kTexture, false);
+            AddFan(poly, Run(p), eCoords::kTexture, false);
             break;
         }
         case QVN_MODE_MASK: {
             // The holes were cut into texture 0 from texture 2 at load.
             if (!n0 || !t1) return;
             const SPass p{n0, false, t0->HasHoles()};
-            AddFan(poly, Runs(&p, 1)[0], eCoords::kTexture, false);
+            AddFan(poly, Run(p), eCoords::kTexture, false);
             break;
         }
         case QVN_MODE_ENV: {
@@ -276,33 +301,30 @@ void qvn_cRendererGL::Fill(qvn_cFace* poly) {
             // draws it (not whatever unit 0 held last).
             if (!n1) return;
             const SPass p{n1, false, false};
-            AddFan(poly, Runs(&p, 1)[0], eCoords::kEnvironment, false);
+            AddFan(poly, Run(p), eCoords::kEnvironment, false);
             break;
         }
         case QVN_MODE_TEX_ENV: {
             if (n0 && n1) {
                 const SPass p[2] = {{n0, false, false}, {n1, true, false}};
-                SBatchRun* const* runs = Runs(p, 2);
-                SBatchRun* first = runs[0];
-                SBatchRun* second = runs[1];
-                AddFan(poly, first, eCoords::kTexture, false);
-                AddFan(poly, second, eCoords::kEnvironment, false);
+                AddFan(poly, Run(p[0]), eCoords::kTexture, false);
+                AddFan(poly, Run(p[1]), eCoords::kEnvironment, false);
             } else if (n0 || n1) {
                 const SPass p{n0 ? n0 : n1, !n0, false};
-                AddFan(poly, Runs(&p, 1)[0], n0 ? eCoords::kTexture : eCoords::kEnvironment, false);
+                AddFan(poly, Run(p), n0 ? eCoords::kTexture : eCoords::kEnvironment, false);
             }
             break;
         }
         case QVN_MODE_FOG: {
             if (!n0) return;
             const SPass p{n0, false, false};
-            AddFan(poly, Runs(&p, 1)[0], eCoords::kTexture, true);
+            AddFan(poly, Run(p), eCoords::kTexture, true);
             break;
         }
         default: {
             if (!n0) return;
             const SPass p{n0, false, false};
-            AddFan(poly, Runs(&p, 1)[0], eCoords::kTexture, false);
+            AddFan(poly, Run(p), eCoords::kTexture, false);
             break;
         }
     }
@@ -312,11 +334,11 @@ void qvn_cRendererGL::Fill(qvn_cFace* poly) {
 void qvn_cRendererGL::Flush() {
     m_nLastFaces = m_nFaces;
     m_nLastDrawCalls = 0;
-    if (!m_pDevice || m_nRuns == 0) return;
+    if (!m_pDevice || m_nCopied + m_nAdded == 0) return;
     m_AllVertices.clear();
     m_DeviceRuns.clear();
-    for (int i = 0; i < m_nRuns; ++i) {
-        const SBatchRun& run = m_Runs[i];
+    for (int i = 0; i < m_nCopied + m_nAdded; ++i) {
+        const SBatchRun& run = i < m_nCopied ? m_Copied[i] : m_Added[i - m_nCopied];
         if (run.vertices.empty()) continue;
         qvn_cGLDevice::SRun r;
         r.first = static_cast<int32_t>(m_AllVertices.size());
@@ -331,5 +353,5 @@ void qvn_cRendererGL::Flush() {
     m_pDevice->Draw(m_AllVertices.data(), static_cast<int>(m_AllVertices.size()), m_DeviceRuns.data(),
                     static_cast<int>(m_DeviceRuns.size()));
     m_nLastDrawCalls = m_pDevice->DrawCalls() - before;
-    m_nRuns = 0;
+    m_nCopied = m_nAdded = 0;
 }

@@ -63,7 +63,7 @@ public:
     // display: the target Begin draws into; null: g_pDisplay when it is a GL
     // display.
     explicit qvn_cRendererGL(qvn_cGLDisplay* display = nullptr);
-    ~qvn_cRendererGL() override = default;
+    ~qvn_cRendererGL() override;
 
     void DrawFace(qvn_cFace* face) override;
     void Fill(qvn_cFace* polygon) override;
@@ -80,6 +80,11 @@ public:
 
     qvn_cTextureGL* m_pUnit[2] = {nullptr, nullptr};
 
+    // A texture being destroyed leaves every unit that holds it: a unit that
+    // a later material does not bind keeps its texture, and that must not
+    // be one whose scene is gone.
+    static void ForgetTexture(const qvn_cTextureGL* texture);
+
 private:
     struct SPass {
         uint32_t texture;
@@ -95,18 +100,21 @@ private:
     enum class eCoords { kTexture, kEnvironment };
 
     qvn_cGLDisplay* Display() const;
-    // The runs a face with these passes appends to (new ones when the last
-    // runs of the frame have other states).
-    SBatchRun* const* Runs(const SPass* passes, int count);
+    // The run a pass of a face goes to. Copied passes are grouped by state
+    // for the whole frame (the depth test keeps them in their places);
+    // added passes keep the painter's order, after every copied one, and
+    // join the last such run when it has their state.
+    SBatchRun* Run(const SPass& pass);
     void AddFan(const qvn_cFace* poly, SBatchRun* run, eCoords coords, bool fog);
     void Flush();
 
     qvn_cGLDisplay* m_pDisplay;
     qvn_cGLDisplay* m_pActive = nullptr;  // the display between Begin and End
     qvn_cGLDevice* m_pDevice = nullptr;
-    std::vector<SBatchRun> m_Runs;  // kept across frames for their capacity
-    int m_nRuns = 0;
-    SBatchRun* m_pPicked[2] = {nullptr, nullptr};
+    // Kept across frames for their capacity; the first m_nCopied and
+    // m_nAdded are this frame's.
+    std::vector<SBatchRun> m_Copied, m_Added;
+    int m_nCopied = 0, m_nAdded = 0;
     std::vector<qvn_cGLDevice::SVertex> m_AllVertices;
     std::vector<qvn_cGLDevice::SRun> m_DeviceRuns;
     int m_nFaces = 0, m_nLastFaces = 0, m_nLastDrawCalls = 0;
