@@ -15,7 +15,9 @@ public:
         if (m_Display == EGL_NO_DISPLAY) return;
         eglMakeCurrent(m_Display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
         if (m_Context != EGL_NO_CONTEXT) eglDestroyContext(m_Display, m_Context);
-        eglTerminate(m_Display);
+        // No eglTerminate: the display is shared by the whole process (EGL
+        // hands out the same one to every caller), and terminating it
+        // unloads the driver under whoever else still uses it.
     }
     bool MakeCurrent() override {
         if (m_Context == EGL_NO_CONTEXT) return false;
