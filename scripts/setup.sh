@@ -7,9 +7,10 @@ set -u
 QVN_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 QVN_JOBS=${QVN_JOBS:-$(nproc 2>/dev/null || echo 2)}
 
-# What the native program and its tools need.
+# What the native programs and their tools need (demo_hw draws through
+# OpenGL: libepoxy for the functions, EGL and Mesa for the headless context).
 QVN_PACKAGES_PLAY="build-essential cmake pkg-config zlib1g-dev libsdl2-dev libjpeg62-turbo-dev libmp3lame-dev
-  libfreetype-dev fonts-dejavu-core"
+  libfreetype-dev fonts-dejavu-core libepoxy-dev libegl-dev libgles-dev libegl-mesa0 libgl1-mesa-dri"
 # What the tests add: test frameworks, the oracle libraries, the Windows
 # cross-compilers and Wine to run the Windows build, fuzzing with clang.
 QVN_PACKAGES_TEST="libgtest-dev libbenchmark-dev libpng-dev libturbojpeg0-dev libmpg123-dev clang libclang-rt-14-dev

@@ -1,0 +1,45 @@
+// demo_hw: the show with the hardware-style renderer (OpenGL on this
+// backend): the 3D scenes are drawn by the GL device with a depth buffer, the
+// picture parts composite into the frame read back from it.
+#include "qvn_DisplayGL.h"
+#include "qvn_MP3Player.h"
+#include "qvn_Main.h"
+#include "qvn_ShowParts.h"
+#include "qvn_cRendererGL.h"
+#include "qvn_cScene.h"
+#include "qvn_cTextureCache.h"
+
+const char* const kQvnProgramName = "demo_hw";
+
+static qvn_cEngDisplay* CreateScreen() { return new qvn_cScreenGLDisplay; }
+static qvn_cEngDisplay* CreateCaptureScreen() { return new qvn_cCaptureGLDisplay; }
+static qvn_cSoundPlayer* CreateMusic() { return new qvn_cMP3Player; }
+static void CreateRenderer() { g_pRenderer = new qvn_cRendererGL(dynamic_cast<qvn_cGLDisplay*>(g_pDisplay)); }
+static void FreeRenderer() {
+    delete g_pRenderer;
+    g_pRenderer = nullptr;
+}
+
+// Textures live on the GL device; the store is the bare base.
+static bool CreateTextureStore() {
+    g_pTextureStore = new qvn_cTextureStore;
+    return true;
+}
+
+static void FreeTextureStore() {
+    delete g_pTextureStore;
+    g_pTextureStore = nullptr;
+}
+
+qvn_SAppFactories qvn_ProgramFactories(bool capture) {
+    // The programme finds the parts by class name from here on.
+    qvn_RegisterShowParts();
+    qvn_SAppFactories f{};
+    f.createDisplay = capture ? CreateCaptureScreen : CreateScreen;
+    f.createMusic = CreateMusic;
+    f.createRenderer = CreateRenderer;
+    f.freeRenderer = FreeRenderer;
+    f.createTextureStore = CreateTextureStore;
+    f.freeTextureStore = FreeTextureStore;
+    return f;
+}

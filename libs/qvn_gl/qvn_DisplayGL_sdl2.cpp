@@ -1,0 +1,193 @@
+// demo_hw's live screen: the SDL2 window with a GL context. The frame is
+// drawn into the 320 x 240 target and shown as demo_sw shows its own: at 4:3,
+// scaled by a whole number when it fits (nearest neighbour), letterboxed;
+// "full screen" is a borderless desktop-size window; paced to the refresh.
+#include <SDL.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "qvn_DisplayGL.h"
+#include "qvn_ErrorLog.h"
+#include "qvn_SdlContext_sdl2.h"
+#include "qvn_ShowStats.h"
+
+namespace {
+
+struct SGLWindow {
+    SDL_GLContext context = nullptr;
+    bool fullscreen = false;
+    bool vsync = false;
+    Uint64 frameTicks = 0;  // performance-counter ticks per displayed frame
+    Uint64 nextFrame = 0;
+};
+
+qvn_cScreenGLDisplay* g_pGLScreen = nullptr;
+SGLWindow* g_pGLScreenState = nullptr;
+
+void ApplyWindowMode(qvn_cEngDisplay* display, SGLWindow* s) {
+    SDL_Window* window = qvn_Sdl().window;
+    if (!s || !window) return;
+    if (s->fullscreen) {
+        SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    } else {
+        SDL_SetWindowFullscreen(window, 0);
+        const int scale = g_nDisplayScale;
+        SDL_SetWindowSize(window, scale > 0 ? display->m_nWidth * scale : 640,
+                          scale > 0 ? display->m_nHeight * scale : 480);
+        SDL_SetWindowPosition(window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+    }
+}
+
+void ToggleFullscreen() {
+    if (!g_pGLScreen || !g_pGLScreenState) return;
+    g_pGLScreenState->fullscreen = !g_pGLScreenState->fullscreen;
+    ApplyWindowMode(g_pGLScreen, g_pGLScreenState);
+}
+
+// The largest whole-number scale that fits, or the largest 4:3 fit when even
+// 1x does not; centred (the rule demo_sw's screen follows).
+SDL_Rect FitRect(int outW, int outH, int w, int h) {
+    const int scale = std::min(outW / w, outH / h);
+    SDL_Rect r;
+    if (scale >= 1) {
+        r.w = w * scale;
+        r.h = h * scale;
+    } else if (outW * h <= outH * w) {
+        r.w = outW;
+        r.h = outW * h / w;
+    } else {
+        r.h = outH;
+        r.w = outH * w / h;
+    }
+    r.x = (outW - r.w) / 2;
+    r.y = (outH - r.h) / 2;
+    return r;
+}
+
+// The window is made before the program knows it wants GL; a GL context
+// needs a window made for it, so that one replaces it (same title and size).
+bool EnsureGLWindow() {
+    SDL_Window* window = qvn_Sdl().window;
+    if (!window) return false;
+    if (SDL_GetWindowFlags(window) & SDL_WINDOW_OPENGL) return true;
+    int w = 640, h = 480;
+    SDL_GetWindowSize(window, &w, &h);
+    const Uint32 flags = (SDL_GetWindowFlags(window) & SDL_WINDOW_RESIZABLE) | SDL_WINDOW_OPENGL;
+    SDL_Window* glWindow =
+        SDL_CreateWindow(SDL_GetWindowTitle(window), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h, flags);
+    if (!glWindow) return false;
+    SDL_DestroyWindow(window);
+    // Everything on this backend reaches the window through the context.
+    qvn_Sdl().window = glWindow;
+    return true;
+}
+
+SDL_GLContext CreateContext(SDL_Window* window) {
+    // GLES 3 first; the same shaders run on GL 3.3 core.
+    static const int kAttempts[][3] = {{SDL_GL_CONTEXT_PROFILE_ES, 3, 0}, {SDL_GL_CONTEXT_PROFILE_CORE, 3, 3}};
+    for (const auto& a : kAttempts) {
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, a[0]);
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, a[1]);
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, a[2]);
+        SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+        SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
+        if (SDL_GLContext context = SDL_GL_CreateContext(window)) return context;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+qvn_cScreenGLDisplay::qvn_cScreenGLDisplay() = default;
+
+qvn_cScreenGLDisplay::~qvn_cScreenGLDisplay() {
+    ReleaseTarget();
+    SGLWindow* s = static_cast<SGLWindow*>(m_pWindowState);
+    if (s) {
+        if (s->context) SDL_GL_DeleteContext(s->context);
+        delete s;
+        m_pWindowState = nullptr;
+    }
+    if (g_pGLScreen == this) {
+        g_pGLScreen = nullptr;
+        g_pGLScreenState = nullptr;
+        qvn_Sdl().toggleFullscreen = nullptr;
+    }
+}
+
+bool qvn_cScreenGLDisplay::MakeCurrent() {
+    SGLWindow* s = static_cast<SGLWindow*>(m_pWindowState);
+    if (!s || !s->context || !qvn_Sdl().window) return false;
+    if (SDL_GL_GetCurrentContext() == s->context) return true;
+    return SDL_GL_MakeCurrent(qvn_Sdl().window, s->context) == 0;
+}
+
+bool qvn_cScreenGLDisplay::Init(const char* deviceName, int width, int height, int bpp, int windowed) {
+    if (!qvn_SdlInitVideo()) return false;
+    int displays = SDL_GetNumVideoDisplays();
+    for (int i = 0; i < displays && m_DDrawDevices.m_nCount < displays; ++i) {
+        char name[32];
+        if (i == 0) std::strcpy(name, "display");
+        else SDL_snprintf(name, sizeof name, "display%d", i + 1);
+        const char* description = SDL_GetDisplayName(i);
+        m_DDrawDevices.Append(new SDDrawDevice(description ? description : name, name, nullptr));
+    }
+    const char* wanted = deviceName ? deviceName : "";
+    int index = std::strcmp(wanted, "NoSelection") == 0 && m_DDrawDevices.m_nCount > 0 ? 0 : -1;
+    for (int i = 0; i < m_DDrawDevices.m_nCount && index < 0; ++i)
+        if (std::strcmp(m_DDrawDevices.m_ppItems[i]->m_szName, wanted) == 0) index = i;
+    if (index < 0) return false;
+    if (!EnsureGLWindow()) {
+        LogMessage("qvn_cEngDisplay::Init : DirectDrawCreate failed\n");
+        return false;
+    }
+    SGLWindow* s = new SGLWindow;
+    m_pWindowState = s;
+    s->context = CreateContext(qvn_Sdl().window);
+    if (!s->context) {
+        QVN_LOG_LOCATION();
+        LogMessage("qvn_cEngDisplay::InitDirect3d : CreateDevice failed ! (%s)\n", SDL_GetError());
+        return false;
+    }
+    if (!MakeCurrent()) return false;
+    s->vsync = SDL_GL_SetSwapInterval(1) == 0;
+    m_bWindowed = windowed;
+    if (!InitTarget(width, height, bpp, windowed)) return false;
+    LogMessage("OpenGL: %s\n", m_Device.Description().c_str());
+
+    s->fullscreen = (windowed == 0);
+    g_pGLScreen = this;
+    g_pGLScreenState = s;
+    ApplyWindowMode(this, s);
+    SDL_DisplayMode mode;
+    const int refresh = (SDL_GetDesktopDisplayMode(index, &mode) == 0 && mode.refresh_rate > 0) ? mode.refresh_rate : 60;
+    s->frameTicks = SDL_GetPerformanceFrequency() / static_cast<Uint64>(refresh);
+    s->nextFrame = 0;
+    qvn_ShowStatsSetRefreshHz(refresh);
+    qvn_Sdl().toggleFullscreen = ToggleFullscreen;
+    return true;
+}
+
+void qvn_cScreenGLDisplay::Flip() {
+    SGLWindow* s = static_cast<SGLWindow*>(m_pWindowState);
+    if (!s || !MakeCurrent()) return;
+    SyncToGpu();
+    int outW = 0, outH = 0;
+    SDL_GL_GetDrawableSize(qvn_Sdl().window, &outW, &outH);
+    if (outW > 0 && outH > 0) {
+        const SDL_Rect dst = FitRect(outW, outH, m_nWidth, m_nHeight);
+        m_Device.Present(outW, outH, dst.x, dst.y, dst.w, dst.h);
+    }
+    SDL_GL_SwapWindow(qvn_Sdl().window);
+
+    // Pace to the refresh even when the swap does not wait for vertical
+    // blank, so the frame-speed factor keeps its meaning.
+    const Uint64 now = SDL_GetPerformanceCounter();
+    if (s->nextFrame == 0 || now > s->nextFrame + 4 * s->frameTicks) s->nextFrame = now;
+    s->nextFrame += s->frameTicks;
+    if (!s->vsync && now < s->nextFrame) {
+        const Uint64 waitMs = (s->nextFrame - now) * 1000 / SDL_GetPerformanceFrequency();
+        if (waitMs > 0) SDL_Delay(static_cast<Uint32>(waitMs));
+    }
+}

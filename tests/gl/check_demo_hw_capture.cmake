@@ -1,0 +1,33 @@
+# demo_hw --capture plays the show's start headless: the opening titles and
+# the first 3D part, twice with the same frames, on a GL context of no display.
+#   cmake -DDEMO_HW=... -DMKDATAS=... -DWORK=... -P check_demo_hw_capture.cmake
+if(NOT EXISTS ${WORK}/datas/pilliers.qvn)
+  execute_process(COMMAND ${MKDATAS} ${WORK}/datas --no-verify RESULT_VARIABLE rc OUTPUT_QUIET)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "mkdatas failed: ${rc}")
+  endif()
+endif()
+foreach(run a b)
+  file(REMOVE_RECURSE ${WORK}/${run})
+  execute_process(COMMAND ${DEMO_HW} --capture ${WORK}/${run} --frames none --fps 30 --quit-at 40000
+                          --datas ${WORK}/datas --log ${WORK}/${run}.log
+                  RESULT_VARIABLE rc OUTPUT_QUIET ERROR_QUIET)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "demo_hw --capture (${run}) exited with ${rc}")
+  endif()
+endforeach()
+file(READ ${WORK}/a/frames.txt a)
+file(READ ${WORK}/b/frames.txt b)
+if(NOT a STREQUAL b)
+  message(FATAL_ERROR "two captures differ")
+endif()
+string(REGEX MATCHALL "qvn_cPartPillars" pillars "${a}")
+list(LENGTH pillars n)
+if(n LESS 100)
+  message(FATAL_ERROR "only ${n} frames of the pillars part")
+endif()
+file(READ ${WORK}/a.log log)
+if(NOT log MATCHES "OpenGL: ")
+  message(FATAL_ERROR "the log does not name the GL context")
+endif()
+message(STATUS "${n} pillars frames, two captures alike")
