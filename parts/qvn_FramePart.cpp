@@ -94,6 +94,8 @@ void qvn_cFramePart::run() {
     while (going) {
         const int32_t t = ShowClock();
         if (waiting(t)) {
+            // A part waiting for its start time is not a slow frame.
+            qvn_ShowStatsIdle();
             going = g_pWindow && g_pWindow->PumpMessages();
             continue;
         }

@@ -73,6 +73,12 @@ void qvn_ShowStatsFrame() {
     ++g_Parts.back().frameCount;
 }
 
+void qvn_ShowStatsIdle() {
+    if (!g_bEnabled) return;
+    g_LastFrame = Clock::now();
+    g_bHaveLast = true;
+}
+
 void qvn_ShowStatsReport(FILE* out, double showSeconds) {
     if (!g_bEnabled) return;
     const double periodMs = 1000.0 / g_nRefreshHz;

@@ -14,6 +14,9 @@ void qvn_ShowStatsSetRefreshHz(int refreshHz);
 void qvn_ShowStatsBeginPart(const char* name);
 // The frame loop calls this after every flip.
 void qvn_ShowStatsFrame();
+// ... and this while a part waits without drawing: the wait does not count
+// toward the next frame's time.
+void qvn_ShowStatsIdle();
 // Per part: frames, frame time median / 99th percentile / max; frames later
 // than the display's refresh (live) or the capture's speed against real time.
 void qvn_ShowStatsReport(FILE* out, double showSeconds);

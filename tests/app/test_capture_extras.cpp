@@ -2,6 +2,7 @@
 // grid and the per-part statistics.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -66,6 +67,11 @@ TEST(ShowStats, ReportsEachPartRunWithItsFrameCount) {
     for (int i = 0; i < 12; ++i) qvn_ShowStatsFrame();
     qvn_ShowStatsBeginPart("qvn_cPartPillars");
     for (int i = 0; i < 3; ++i) qvn_ShowStatsFrame();
+    // A part that waits 200 ms before its first frame: the wait is no frame.
+    qvn_ShowStatsBeginPart("qvn_cPartGel");
+    const auto waitEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
+    while (std::chrono::steady_clock::now() < waitEnd) qvn_ShowStatsIdle();
+    qvn_ShowStatsFrame();
     char* text = nullptr;
     size_t size = 0;
     FILE* out = open_memstream(&text, &size);
@@ -75,7 +81,14 @@ TEST(ShowStats, ReportsEachPartRunWithItsFrameCount) {
     std::free(text);
     EXPECT_EQ(FramesOf(report, "qvn_cPartTitles"), 12) << report;
     EXPECT_EQ(FramesOf(report, "qvn_cPartPillars"), 3) << report;
-    EXPECT_NE(report.find("total: 15 frames"), std::string::npos) << report;
+    EXPECT_NE(report.find("total: 16 frames"), std::string::npos) << report;
+    EXPECT_EQ(FramesOf(report, "qvn_cPartGel"), 1) << report;
+    // Its one frame took far less than the wait (the report's worst time).
+    const size_t gel = report.find("qvn_cPartGel");
+    double median = 0, p99 = 0, worst = 0;
+    int frames = 0;
+    ASSERT_EQ(std::sscanf(report.c_str() + gel + 12, "%d %lfms %lfms %lfms", &frames, &median, &p99, &worst), 4);
+    EXPECT_LT(worst, 150.0);
     EXPECT_NE(report.find("x real time"), std::string::npos) << report;
     qvn_ShowStatsReset();
     // Disabled: nothing is recorded or printed.
