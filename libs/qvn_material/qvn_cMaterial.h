@@ -73,6 +73,11 @@ public:
     // when the renderer gives none or i is not a slot.
     bool AllocTexture(int slot, qvn_cRenderer* renderer);
 
+    // What selecting this material means for any renderer: the render mode
+    // its type and textures give, and the textures for units 0 and 1 (null:
+    // leave that unit as it is).
+    int32_t Selection(qvn_cTexture** unit0, qvn_cTexture** unit1) const;
+
     qvn_cTexture* m_pTexture[kTextureSlots] = {nullptr, nullptr, nullptr};
     int32_t m_nType = 0;
     float m_fColors[11];
