@@ -52,6 +52,12 @@ int qvn_D3DBlendStates(eD3DBlend blend, SD3DRenderState out[4]) {
     return 4;
 }
 
+// Coordinates 0 .. 1 cover texels 0 .. 255 of the scenes' 256-texel
+// textures, as the software fillers read them (u * 255, wrapping at 256): the
+// texture repeats every 256 / 255. A device spreads 0 .. 1 over all 256, so
+// a floor tiled ten times would drift ten texels away from the other builds.
+constexpr float kTexelScale = 255.0f / 256.0f;
+
 int qvn_D3DFan(const qvn_cFace* poly, const SD3DPass& pass, SD3DVertex out[qvn_cFace::kMaxVertices]) {
     if (!poly) return 0;
     const int n = poly->m_nVertexCount;
@@ -69,11 +75,11 @@ int qvn_D3DFan(const qvn_cFace* poly, const SD3DPass& pass, SD3DVertex out[qvn_c
         v.rhw = iz;
         v.specular = 0;
         if (pass.coords == eD3DCoords::kTexture) {
-            v.tu = c.uz / iz;
-            v.tv = c.vz / iz;
+            v.tu = c.uz / iz * kTexelScale;
+            v.tv = c.vz / iz * kTexelScale;
         } else {
-            v.tu = c.euz / iz;
-            v.tv = c.evz / iz;
+            v.tu = c.euz / iz * kTexelScale;
+            v.tv = c.evz / iz * kTexelScale;
         }
         if (pass.fog) {
             // Grey 255 - 255 * fog, multiplied into the texel: the software

@@ -40,6 +40,7 @@ struct SD3DRenderState {
 // itself) and the frame buffer blend adds that to the screen.
 int qvn_D3DBlendStates(eD3DBlend blend, SD3DRenderState out[4]);
 
-// The fan of a clipped polygon for one pass; returns the vertex count (0 for
+// The fan of a clipped polygon for one pass (texture coordinates on the
+// software fillers' 256 / 255 period); returns the vertex count (0 for
 // a polygon the device cannot take: fewer than 3 or more than 8 vertices).
 int qvn_D3DFan(const qvn_cFace* poly, const SD3DPass& pass, SD3DVertex out[qvn_cFace::kMaxVertices]);

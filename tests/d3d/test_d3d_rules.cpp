@@ -191,12 +191,13 @@ TEST_F(D3DFan, OneRecordPerCornerWithDepthAndCoordinatesUndivided) {
         EXPECT_FLOAT_EQ(v[i].rhw, 0.5f);
         EXPECT_EQ(v[i].diffuse, 0x00FFFFFFu);
         EXPECT_EQ(v[i].specular, 0u);
-        EXPECT_FLOAT_EQ(v[i].tu, 0.5f * i);
-        EXPECT_FLOAT_EQ(v[i].tv, 0.25f);
+        // u and v, on the 256 / 255 period the software fillers repeat at.
+        EXPECT_FLOAT_EQ(v[i].tu, 0.5f * i * 255.0f / 256.0f);
+        EXPECT_FLOAT_EQ(v[i].tv, 0.25f * 255.0f / 256.0f);
     }
     ASSERT_EQ(qvn_D3DFan(&m_Face, {1, eD3DBlend::kAdd, eD3DCoords::kEnvironment, false}, v), 5);
-    EXPECT_FLOAT_EQ(v[3].tu, 0.1f);
-    EXPECT_FLOAT_EQ(v[3].tv, 0.6f);
+    EXPECT_FLOAT_EQ(v[3].tu, 0.1f * 255.0f / 256.0f);
+    EXPECT_FLOAT_EQ(v[3].tv, 0.6f * 255.0f / 256.0f);
 }
 
 TEST_F(D3DFan, FogDarkensTheVertexColourTowardsBlack) {
