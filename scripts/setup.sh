@@ -44,7 +44,7 @@ qvn_build() {
 }
 
 # The programs of the Windows builds (tools and tests are native only).
-QVN_WIN_TARGETS=demo_sw,qvn_bitmap,qvn_datafiles
+QVN_WIN_TARGETS=demo_sw,demo_hw,qvn_bitmap,qvn_datafiles
 
 qvn_setup() {
   local mode=$1
