@@ -25,10 +25,15 @@ endif()
 set_target_properties(demo_sw PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR})
 
 # demo_hw: the same show with the 3D scenes on OpenGL (SDL2 desktops and the
-# headless capture mode). The Windows one (Direct3D) is not built yet.
+# headless capture mode) or on Direct3D (Windows, live and capture).
 if(QVN_BACKEND STREQUAL "sdl2")
   add_executable(demo_hw qvn_Entry_${QVN_BACKEND}.cpp qvn_DemoHw.cpp)
   target_link_libraries(demo_hw PRIVATE qvn_parts qvn_app qvn_render_gl qvn_gl qvn_render qvn_material qvn_geom qvn_importer)
-  qvn_warnings(demo_hw)
-  set_target_properties(demo_hw PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR})
+else()
+  add_executable(demo_hw qvn_Entry_${QVN_BACKEND}.cpp qvn_DemoHw_win32.cpp)
+  target_link_libraries(demo_hw PRIVATE qvn_parts qvn_app qvn_render_d3d qvn_material_d3d qvn_display_d3d qvn_render
+    qvn_material qvn_geom qvn_importer)
+  target_link_options(demo_hw PRIVATE -mwindows)
 endif()
+qvn_warnings(demo_hw)
+set_target_properties(demo_hw PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR})

@@ -44,7 +44,7 @@ qvn_build() {
 }
 
 # The programs of the Windows builds (tools and tests are native only).
-QVN_WIN_TARGETS=demo_sw,qvn_bitmap,qvn_datafiles
+QVN_WIN_TARGETS=demo_sw,demo_hw,qvn_bitmap,qvn_datafiles
 
 qvn_setup() {
   local mode=$1
@@ -58,7 +58,7 @@ qvn_setup() {
     # The Windows programs: i686 is the show's own target, x86_64 the one
     # Wine runs on a 64-bit-only host.
     qvn_build build-win32 "$QVN_WIN_TARGETS" -DCMAKE_TOOLCHAIN_FILE="$QVN_ROOT/cmake/mingw-i686.cmake" || return 1
-    qvn_build build-win64 "$QVN_WIN_TARGETS,player_probe" -DCMAKE_TOOLCHAIN_FILE="$QVN_ROOT/cmake/mingw-x86_64.cmake" || return 1
+    qvn_build build-win64 "$QVN_WIN_TARGETS,player_probe,display_probe" -DCMAKE_TOOLCHAIN_FILE="$QVN_ROOT/cmake/mingw-x86_64.cmake" || return 1
   else
     # shellcheck disable=SC2086
     qvn_install_packages $QVN_PACKAGES_PLAY || return 1

@@ -129,7 +129,10 @@ qvn_cEngDisplay::~qvn_cEngDisplay() {
 }
 
 bool qvn_cEngDisplay::Init(const char* deviceName, int width, int height, int bpp, int windowed) {
-    m_eRenderMode = QVN_RENDER_SOFTWARE;
+    // The Direct3D display asks for hardware surfaces before it gets here;
+    // taking that back would give it system-memory surfaces no device can
+    // draw into.
+    if (m_eRenderMode != QVN_RENDER_HARDWARE) m_eRenderMode = QVN_RENDER_SOFTWARE;
     qvn_cDisplayBase::Init(width, height, bpp, windowed);
 
     DirectDrawEnumerateA(DDEnumCallback, static_cast<qvn_cDDrawEnum*>(this));

@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# demo_hw.exe (x86_64) under Wine in a virtual X server:
+#  1. live, with the virtual desktop and an empty datas/: it takes the screen
+#     with 3D surfaces, finds the HAL device and a 16-bit z-buffer (error log
+#     lines) and ends with 0;
+#  2. --capture: Direct3D renders the pillars part into an off-screen surface;
+#     frames FIRST..LAST must match the Linux demo_hw capture of the same
+#     frames within PSNR >= 30 dB (the beams are added light, the orb adds its
+#     environment map: an added face drawn white fails this);
+#  3. the display probe: after a task switch has lost the surfaces, the next
+#     Lock finds them restored.
+# Usage: wine_demo_hw.sh DEMO_HW_EXE LINUX_DEMO_HW MKDATAS WORK_DIR [DISPLAY_PROBE_EXE].
+# Exit 77: skipped.
+set -u
+exe=$1
+native=$2
+mkdatas=$3
+work=$4
+probe=${5:-}
+first=780
+last=840
+quit_ms=28100
+skip() { echo "SKIPPED: $*"; exit 77; }
+[ -f "$exe" ] || skip "no Windows build at $exe (the README's test command builds it)"
+[ -x "$native" ] || skip "no Linux demo_hw at $native"
+[ -x /usr/lib/wine/wine64 ] || skip "Wine (wine64) is not installed"
+command -v xvfb-run >/dev/null || skip "xvfb-run is not installed"
+command -v compare >/dev/null || skip "ImageMagick (compare) is not installed"
+
+mkdir -p "$work"
+. "$(dirname "$0")/wine_prefix.sh"
+fail=0
+
+# 1. The live screen.
+run_dir="$work/hw_live"
+rm -rf "$run_dir"
+mkdir -p "$run_dir/datas"
+cp "$exe" "$run_dir/demo_hw.exe"
+log="$WINEPREFIX/drive_c/qvn_engine.errorlog"
+rm -f "$log"
+(cd "$run_dir" && timeout 120 xvfb-run -a -s '-screen 0 1024x768x24' "$wine" demo_hw.exe)
+rc=$?
+echo "live, empty datas: exit code $rc"
+[ "$rc" -eq 0 ] || { echo "FAIL: expected exit code 0"; fail=1; }
+text=$(tr -d '\r' < "$log" 2>/dev/null)
+for line in 'InitFullScreen : D3DHardware' 'ZBuffer has been found : 16 BitDepth' \
+            'qvn_cEngDisplay::InitDirect3d : HAL device on the back buffer'; do
+  if grep -qxF -- "$line" <<<"$text"; then echo "log: $line"; else echo "FAIL: no '$line' in the error log"; fail=1; fi
+done
+
+# 2. Direct3D capture against the Linux capture.
+datas="$work/hw_datas"
+if [ ! -f "$datas/pilliers.qvn" ]; then
+  "$mkdatas" "$datas" --no-verify >/dev/null || { echo "FAIL: mkdatas"; exit 1; }
+fi
+rm -rf "$work/hw_d3d" "$work/hw_gl"
+mkdir -p "$work/hw_d3d"
+cp "$exe" "$work/hw_d3d/demo_hw.exe"
+start=$SECONDS
+(cd "$work/hw_d3d" && timeout 600 xvfb-run -a -s '-screen 0 1024x768x24' "$wine" demo_hw.exe \
+  --capture cap --frames $first:$last --fps 30 --quit-at $quit_ms --datas "Z:$datas" \
+  --log d3d.log --stats > stats.txt 2>/dev/null)
+rc=$?
+echo "Direct3D capture: exit code $rc ($((SECONDS - start)) s)"
+[ "$rc" -eq 0 ] || { echo "FAIL: expected exit code 0"; fail=1; }
+tr -d '\r' < "$work/hw_d3d/stats.txt" 2>/dev/null | grep -E 'Pillars|total' || true
+"$native" --capture "$work/hw_gl" --frames $first:$last --fps 30 --quit-at $quit_ms --datas "$datas" \
+  --log "$work/hw_gl.log" >/dev/null 2>&1 || { echo "FAIL: the Linux demo_hw capture"; fail=1; }
+for ((i = first; i <= last; ++i)); do
+  f=$(printf 'frame_%06d.png' $i)
+  a="$work/hw_d3d/cap/$f"
+  b="$work/hw_gl/$f"
+  if [ ! -f "$a" ] || [ ! -f "$b" ]; then echo "FAIL: $f missing"; fail=1; continue; fi
+  part=$(tr -d '\r' < "$work/hw_d3d/cap/frames.txt" | awk -v n=$i '$1 == n { print $6 }')
+  psnr=$(compare -metric PSNR "$a" "$b" null: 2>&1)
+  echo "$f ($part): PSNR $psnr dB"
+  [ "$part" = qvn_cPartPillars ] || { echo "FAIL: $f is not a frame of the pillars part"; fail=1; }
+  awk -v p="$psnr" 'BEGIN { exit !(p == "inf" || p + 0 >= 30) }' || { echo "FAIL: $f below 30 dB"; fail=1; }
+done
+
+# 3. A task switch. The output goes to a file: Wine's helpers may keep a
+# pipe open after the probe has ended.
+if [ -n "$probe" ] && [ -f "$probe" ]; then
+  mkdir -p "$work/hw_probe"
+  cp "$probe" "$work/hw_probe/display_probe.exe"
+  (cd "$work/hw_probe" && timeout -k 5 120 xvfb-run -a -s '-screen 0 1024x768x24' "$wine" display_probe.exe \
+    > probe.txt 2>&1 < /dev/null)
+  rc=$?
+  tr -d '\r' < "$work/hw_probe/probe.txt" | grep -E '^(back buffer|after Lock|qvn_cEngDisplay3D)'
+  case $rc in
+    0) echo "task switch: the surfaces were restored before the next lock" ;;
+    77) echo "task switch: Wine did not lose the surfaces; not checked" ;;
+    *) echo "FAIL: display probe exit code $rc"; fail=1 ;;
+  esac
+else
+  echo "task switch: no display probe (build-win64 target display_probe); not checked"
+fi
+
+/usr/lib/wine/wineserver -k >/dev/null 2>&1
+exit $fail
