@@ -81,7 +81,7 @@ private:
     uint32_t m_nRealAtSwitch = 0;
 };
 
-// Live: the music was not decoded while the show ran unseen. Start the track
+// The music was not decoded while the show ran unseen. Start the track
 // over at the point a straight run plays at showMs: the player's seek moves
 // the stream, the clock stays where it is, and the two quarters the cursor
 // plays first are filled at once instead of playing silence.
@@ -165,7 +165,11 @@ int qvn_ProgramMain(int argc, const char* const* argv, void* hInstance, int nCmd
                 },
                 &storyboard);
         qvn_start::Arm(
-            options.start, [](int32_t, void* c) { static_cast<qvn_cCaptureSession*>(c)->BeginRun(); },
+            options.start,
+            [](int32_t showMs, void* c) {
+                static_cast<qvn_cCaptureSession*>(c)->BeginRun();
+                PositionMusic(showMs);
+            },
             [](void* c) { static_cast<qvn_cCaptureSession*>(c)->OnSkippedFlip(); }, nullptr, capture.get());
     } else {
         qvn_sys::Install(qvn_NativeSystemServices());

@@ -47,9 +47,8 @@ bool qvn_cWindow::PumpMessages() {
         return false;
     }
     // The only place where music is decoded: it plays only while frames pump.
-    // A live run does not decode while it plays unseen up to a start point
-    // (the music is positioned there); a capture run does, so its ring and
-    // stream are those of a straight run.
-    if (g_pMusic && g_pMusic->IsPlaying() && (g_pCapture || qvn_start::Presenting())) g_pMusic->Update();
+    // Nothing is decoded while the show plays unseen up to a start point: the
+    // music is positioned there (the show's clock never depends on it).
+    if (g_pMusic && g_pMusic->IsPlaying() && qvn_start::Presenting()) g_pMusic->Update();
     return true;
 }
