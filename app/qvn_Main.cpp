@@ -91,20 +91,27 @@ void PositionMusic(int32_t showMs) {
     if (!player || !track || g_bQvnNoSound) return;
     const int32_t clockStart = player->m_Clock.m_nStart;
     player->Release();
-    if (!player->Open(track, 0) || !player->InitDevice()) {
-        LogMessage("qvn_Main : the music cannot restart at the start point; the show goes on silent.\n");
-        player->Release();
-        return;
-    }
     // A straight run starts its ring with two silent quarters at the show
     // clock's -450 ms: the track's sample 0 is heard two quarters later.
     const int64_t quarterSamples = kQvnStreamBufferBytes / kQvnStreamQuarters / 4;
     const int64_t rate = player->m_nSampleRate > 0 ? player->m_nSampleRate : 44100;
     const int64_t heardMs = static_cast<int64_t>(showMs) + 450 - quarterSamples * 1000 / rate * 2;
-    const int64_t frames = heardMs > 0 ? heardMs * rate / 1000 / 1152 : 0;
+    const int64_t frame = heardMs > 0 ? heardMs * rate / 1000 / 1152 : 0;
+    // Nothing was decoded since the track was opened, so the stream is near
+    // its start; only a stream already past the point is opened again.
+    if (player->GetMP3Position() > frame && !player->Open(track, 0)) {
+        LogMessage("qvn_Main : the music cannot restart at the start point; the show goes on silent.\n");
+        return;
+    }
+    if (!player->InitDevice()) {
+        LogMessage("qvn_Main : no sound device at the start point; the show goes on silent.\n");
+        player->Release();
+        return;
+    }
+    const int64_t skip = frame - (player->GetMP3Position() > 0 ? player->GetMP3Position() : 0);
     player->Play();
-    // The seek skips whole 36 ms steps: aim at the middle of the frame.
-    if (frames > 0) player->Seek(static_cast<int>(frames * 36 + 18 + 450));
+    // The seek skips whole 36 ms steps: aim at the middle of the step.
+    if (skip > 0) player->Seek(static_cast<int>(skip * 36 + 18 + 450));
     player->m_Clock.m_nStart = clockStart;
     player->Refill(2);  // the first quarter
     player->Refill(3);  // the second

@@ -132,7 +132,7 @@ TEST(StartPoint, APartStartsWithTheStraightRunsFramesAt15fps) {
     ExpectSameAsStraight(15, "3:01", "", 0, 181000);
 }
 
-TEST(StartPoint, AudioScriptedKeysAndPngNumbersCountFromTheStart) {
+TEST(StartPoint, AudioAndScriptedKeysCountFromTheStart) {
     // Escape two seconds after the start ends the run there; a key that
     // means nothing to the show changes nothing before it.
     const SRun run = RunProgram(DataDir(), 60, -1, {"--start", "gel", "--keys", "500:Space,2000:Escape"});
