@@ -210,11 +210,14 @@ int qvn_ProgramMain(int argc, const char* const* argv, void* hInstance, int nCmd
         } else {
             qvn_sys::SetCursorVisible(false);
             RunShow(qvn_ShowProgramme());
+            if (!qvn_start::Presenting())
+                std::fprintf(stderr, "%s: the show ended before the start point; nothing was shown\n",
+                             kQvnProgramName);
             qvn_sys::SetCursorVisible(true);
         }
     }
     if (options.stats)
-        qvn_ShowStatsReport(stdout, capture ? capture->VirtualMs() / 1000.0 : 0.0);
+        qvn_ShowStatsReport(stdout, capture ? capture->RunMs() / 1000.0 : 0.0);
     if (capture && !options.storyboardPath.empty()) {
         if (storyboard.Write(options.storyboardPath.c_str()))
             std::printf("storyboard: %d thumbnails in %s\n", storyboard.Count(), options.storyboardPath.c_str());
