@@ -114,8 +114,8 @@ TEST(StartPoint, EveryPartStartsWithTheStraightRunsFramesAt60fps) {
 
 TEST(StartPoint, TimesInEachHalfAndInTheInterludeAt60fps) {
     // Mid-part in the first half (between two frames of the 60 Hz clock),
-    // just after the first half's end (the interlude), and late in the
-    // second half, given as milliseconds.
+    // just after the first half's end (the interlude, given as milliseconds),
+    // and in the second half.
     ExpectSameAsStraight(60, "0:42.5", "", 0, 42500);
     const std::vector<SLine> all = Lines(Show(60).framesTxt);
     int lastHalf1 = -1;
@@ -125,6 +125,8 @@ TEST(StartPoint, TimesInEachHalfAndInTheInterludeAt60fps) {
     const int interlude = lastHalf1 + 200;
     ExpectSameAsStraight(60, std::to_string(interlude), "", 0, interlude);
     ExpectSameAsStraight(60, "6:10.25", "", 0, 370250);
+    // The metaballs with their balls on (drawn straight onto the surface).
+    ExpectSameAsStraight(60, "3:59", "", 0, 239000);
 }
 
 TEST(StartPoint, APartStartsWithTheStraightRunsFramesAt15fps) {
