@@ -9,9 +9,12 @@
 #include "qvn_DataPath.h"
 #include "qvn_EngDisplay.h"
 #include "qvn_ErrorLog.h"
+#include "qvn_Keys.h"
+#include "qvn_MP3Player.h"
 #include "qvn_NativeSystem.h"
 #include "qvn_Sequencer.h"
 #include "qvn_ShowStats.h"
+#include "qvn_StartPoint.h"
 #include "qvn_Storyboard.h"
 #include "qvn_StreamDevice_capture.h"
 #include "qvn_SoundPlayer.h"
@@ -31,6 +34,90 @@ static void FindDataDir(const qvn_SOptions& options, const std::string& exeDir) 
         qvn_SetDataDir((std::filesystem::path(exeDir) / "datas").string());
     }
 }
+
+namespace {
+
+// The clock of a live run with a start point: virtual (one 60 Hz frame period
+// per frame played, as a straight run at 60 fps sees it) until the start
+// point, then the system's, carried on from where the virtual one stopped.
+class cStartClock : public qvn_cSystemServices {
+public:
+    explicit cStartClock(qvn_cSystemServices* inner) : m_pInner(inner), m_nBase(inner->TickCount()) {}
+    uint32_t TickCount() override {
+        if (!m_bReal) return m_nBase + static_cast<uint32_t>(static_cast<uint64_t>(m_nPeriods) * 1000u / 60u);
+        return m_pInner->TickCount() - m_nRealAtSwitch + m_nVirtualAtSwitch;
+    }
+    void DebugOutput(const char* text) override { m_pInner->DebugOutput(text); }
+    void ShowMessageBox(const char* text, const char* caption, unsigned flags) override {
+        m_pInner->ShowMessageBox(text, caption, flags);
+    }
+    void SetCursorVisible(bool visible) override { m_pInner->SetCursorVisible(visible); }
+
+    void OnSkippedFlip() {
+        ++m_nPeriods;
+        m_bFlipped = true;
+    }
+    // A pump with no frame before it (a part waiting for its time) moves the
+    // virtual clock too, as the capture clock does.
+    void OnPump() {
+        if (m_bReal) return;
+        if (m_bFlipped) m_bFlipped = false;
+        else ++m_nPeriods;
+    }
+    void SwitchToReal() {
+        if (m_bReal) return;
+        m_nVirtualAtSwitch = TickCount();
+        m_nRealAtSwitch = m_pInner->TickCount();
+        m_bReal = true;
+    }
+
+private:
+    qvn_cSystemServices* m_pInner;
+    uint32_t m_nBase;
+    uint32_t m_nPeriods = 0;
+    bool m_bFlipped = false;
+    bool m_bReal = false;
+    uint32_t m_nVirtualAtSwitch = 0;
+    uint32_t m_nRealAtSwitch = 0;
+};
+
+// The music was not decoded while the show ran unseen. Start the track
+// over at the point a straight run plays at showMs: the player's seek moves
+// the stream, the clock stays where it is, and the two quarters the cursor
+// plays first are filled at once instead of playing silence.
+void PositionMusic(int32_t showMs) {
+    qvn_cMP3Player* player = dynamic_cast<qvn_cMP3Player*>(g_pMusic);
+    const char* track = qvn_CurrentTrack();
+    if (!player || !track || g_bQvnNoSound) return;
+    const int32_t clockStart = player->m_Clock.m_nStart;
+    player->Release();
+    // A straight run starts its ring with two silent quarters at the show
+    // clock's -450 ms: the track's sample 0 is heard two quarters later.
+    const int64_t quarterSamples = kQvnStreamBufferBytes / kQvnStreamQuarters / 4;
+    const int64_t rate = player->m_nSampleRate > 0 ? player->m_nSampleRate : 44100;
+    const int64_t heardMs = static_cast<int64_t>(showMs) + 450 - quarterSamples * 1000 / rate * 2;
+    const int64_t frame = heardMs > 0 ? heardMs * rate / 1000 / 1152 : 0;
+    // Nothing was decoded since the track was opened, so the stream is near
+    // its start; only a stream already past the point is opened again.
+    if (player->GetMP3Position() > frame && !player->Open(track, 0)) {
+        LogMessage("qvn_Main : the music cannot restart at the start point; the show goes on silent.\n");
+        return;
+    }
+    if (!player->InitDevice()) {
+        LogMessage("qvn_Main : no sound device at the start point; the show goes on silent.\n");
+        player->Release();
+        return;
+    }
+    const int64_t skip = frame - (player->GetMP3Position() > 0 ? player->GetMP3Position() : 0);
+    player->Play();
+    // The seek skips whole 36 ms steps: aim at the middle of the step.
+    if (skip > 0) player->Seek(static_cast<int>(skip * 36 + 18 + 450));
+    player->m_Clock.m_nStart = clockStart;
+    player->Refill(2);  // the first quarter
+    player->Refill(3);  // the second
+}
+
+}  // namespace
 
 static bool CaptureShowClock(int* ms) {
     if (!g_pMusic || !g_pMusic->m_pDecoder) return false;
@@ -69,10 +156,13 @@ int qvn_ProgramMain(int argc, const char* const* argv, void* hInstance, int nCmd
         settings.fps = options.fps;
         settings.firstPngFrame = options.firstPngFrame;
         settings.lastPngFrame = options.lastPngFrame;
+        settings.waitForStart = options.start.kind != qvn_SStartPoint::eKind::kNone;
         if (!capture->Start(settings)) return 1;
         capture->SetShowClock(CaptureShowClock);
         g_pCapture = capture.get();
         g_nCaptureQuitAtMs = options.quitAtMs;
+        g_pCaptureKeys = options.keys.empty() ? nullptr : options.keys.data();
+        g_nCaptureKeys = static_cast<int>(options.keys.size());
         qvn_sys::Install(capture.get());
         if (!options.storyboardPath.empty())
             capture->SetFrameListener(
@@ -81,9 +171,30 @@ int qvn_ProgramMain(int argc, const char* const* argv, void* hInstance, int nCmd
                     static_cast<qvn_cStoryboard*>(context)->OnFrame(pixels, width, height, pitch, half, showMs, part);
                 },
                 &storyboard);
+        qvn_start::Arm(
+            options.start,
+            [](int32_t showMs, void* c) {
+                static_cast<qvn_cCaptureSession*>(c)->BeginRun();
+                PositionMusic(showMs);
+            },
+            [](void* c) { static_cast<qvn_cCaptureSession*>(c)->OnSkippedFlip(); }, nullptr, capture.get());
     } else {
         qvn_sys::Install(qvn_NativeSystemServices());
     }
+    std::unique_ptr<cStartClock> startClock;
+    if (!options.capture && options.start.kind != qvn_SStartPoint::eKind::kNone) {
+        startClock.reset(new cStartClock(qvn_NativeSystemServices()));
+        qvn_sys::Install(startClock.get());
+        qvn_start::Arm(
+            options.start,
+            [](int32_t showMs, void* c) {
+                static_cast<cStartClock*>(c)->SwitchToReal();
+                PositionMusic(showMs);
+            },
+            [](void* c) { static_cast<cStartClock*>(c)->OnSkippedFlip(); },
+            [](void* c) { static_cast<cStartClock*>(c)->OnPump(); }, startClock.get());
+    }
+    g_bQvnNoSound = options.noSound;
 
     if (options.stats) qvn_ShowStatsEnable(options.capture, options.capture ? options.fps : 60);
     int exitCode = 0;
@@ -99,17 +210,24 @@ int qvn_ProgramMain(int argc, const char* const* argv, void* hInstance, int nCmd
         } else {
             qvn_sys::SetCursorVisible(false);
             RunShow(qvn_ShowProgramme());
+            if (!qvn_start::Presenting())
+                std::fprintf(stderr, "%s: the show ended before the start point; nothing was shown\n",
+                             kQvnProgramName);
             qvn_sys::SetCursorVisible(true);
         }
     }
     if (options.stats)
-        qvn_ShowStatsReport(stdout, capture ? capture->VirtualMs() / 1000.0 : 0.0);
+        qvn_ShowStatsReport(stdout, capture ? capture->RunMs() / 1000.0 : 0.0);
     if (capture && !options.storyboardPath.empty()) {
         if (storyboard.Write(options.storyboardPath.c_str()))
             std::printf("storyboard: %d thumbnails in %s\n", storyboard.Count(), options.storyboardPath.c_str());
         else
             std::fprintf(stderr, "%s: cannot write the storyboard %s\n", kQvnProgramName, options.storyboardPath.c_str());
     }
+    qvn_start::Disarm();
+    g_pCaptureKeys = nullptr;
+    g_nCaptureKeys = 0;
+    g_bQvnNoSound = false;
     if (capture) {
         capture->SetFrameListener(nullptr, nullptr);
         qvn_CloseCaptureAudio();

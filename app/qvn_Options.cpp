@@ -81,6 +81,14 @@ bool qvn_ParseOptions(int argc, const char* const* argv, qvn_SOptions* o, std::s
                 *error = "--frames takes A:B (frame numbers, A <= B), A: or none";
                 return false;
             }
+        } else if (!std::strcmp(arg, "--start")) {
+            if (!value(&v)) return false;
+            if (!qvn_ParseStartPoint(v, &o->start, error)) return false;
+        } else if (!std::strcmp(arg, "--nosound")) {
+            o->noSound = true;
+        } else if (!std::strcmp(arg, "--keys")) {
+            if (!value(&v)) return false;
+            if (!qvn_ParseKeyScript(v, &o->keys, error)) return false;
         } else if (!std::strcmp(arg, "--quit-at")) {
             if (!value(&v)) return false;
             if (!ParseInt(v, 0, 0x7FFFFFFF, &o->quitAtMs)) {
@@ -94,6 +102,10 @@ bool qvn_ParseOptions(int argc, const char* const* argv, qvn_SOptions* o, std::s
     }
     if (!o->capture && (o->quitAtMs >= 0)) {
         *error = "--quit-at only applies with --capture";
+        return false;
+    }
+    if (!o->capture && !o->keys.empty()) {
+        *error = "--keys only applies with --capture";
         return false;
     }
     if (!o->capture && !o->storyboardPath.empty()) {
@@ -119,9 +131,24 @@ const char* qvn_UsageText() {
            "  --capture DIR         write DIR/frames.txt, DIR/frame_NNNNNN.png and DIR/audio.wav\n"
            "  --fps N               capture frame rate (default 60)\n"
            "  --frames A:B          write PNG files only for frames A to B (A: to the end, none: no PNG)\n"
-           "  --quit-at MS          act as if Escape were pressed at MS of capture time\n"
+           "  --quit-at MS          act as if Escape were pressed at MS of capture time (from --start)\n"
+           "  --keys MS:KEY,...     press keys at MS of capture time, as --quit-at (Escape, F1..F12, Space, Enter,\n"
+           "                        Tab, Backspace, Left, Right, Up, Down, PageUp, PageDown, Home, End,\n"
+           "                        or one character)\n"
            "  --storyboard FILE.png a grid of thumbnails, one every 2 s of show time\n"
            "  --stats               at exit, per part: frames, frame times, late frames or capture speed\n"
+           "Starting elsewhere (every mode):\n"
+           "  --start WHERE         show the frames from WHERE on, the same frames an uninterrupted\n"
+           "                        run has there: the show is played from its start, unseen, first.\n"
+           "                        WHERE is mm:ss[.mmm] or milliseconds on the show's timeline (the\n"
+           "                        first half's clock, running on through the interlude and the\n"
+           "                        second half), half2, or a part: titles, pillars, digits, credits,\n"
+           "                        smileys, tube, travel, glon (first half), chromatunnel, metaballs,\n"
+           "                        shadow, gel, joys, scroller (second half). In capture mode the\n"
+           "                        frame numbers, virtual_ms, --frames, --quit-at, --keys and\n"
+           "                        audio.wav count from WHERE; frames.txt's half and show_ms stay\n"
+           "                        the show's.\n"
+           "  --nosound             open no sound device (the show keeps its timing)\n"
            "Other:\n"
            "  --help, -h            this text\n"
            "  --version             the program's version\n"

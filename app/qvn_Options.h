@@ -4,6 +4,10 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "qvn_Keys.h"
+#include "qvn_StartPoint.h"
 
 struct qvn_SOptions {
     bool help = false;
@@ -22,6 +26,12 @@ struct qvn_SOptions {
     int quitAtMs = -1;
     bool stats = false;
     std::string storyboardPath;
+    // Where the frames start being shown (kNone: the show's start).
+    qvn_SStartPoint start;
+    // No sound device at all; the show keeps its clock.
+    bool noSound = false;
+    // Capture: key presses at run times (sorted).
+    std::vector<qvn_SScriptedKey> keys;
 };
 
 // Parses argv[1..argc-1]; false with a message in *error on a bad option.

@@ -5,9 +5,14 @@
 #include "qvn_SoundPlayer.h"
 #include "qvn_System.h"
 #include "qvn_ShowStats.h"
+#include "qvn_StartPoint.h"
 #include "qvn_Window.h"
 
 qvn_cPart* g_pInterlude = nullptr;
+bool g_bQvnNoSound = false;
+static const char* s_pszTrack = nullptr;
+
+const char* qvn_CurrentTrack() { return s_pszTrack; }
 
 static const char* PartName(const qvn_SPartSlot& slot) { return slot.name ? slot.name : "(unnamed)"; }
 
@@ -22,14 +27,17 @@ bool qvn_cSequencer::QuitRequested() const { return g_pWindow && g_pWindow->Quit
 
 void qvn_cSequencer::SetPhase(int phase) {
     if (g_pCapture) g_pCapture->SetPhase(phase);
+    qvn_start::SetPhase(phase);
 }
 
 // Names the part whose frames come next, in frames.txt and the statistics.
 static void RunPart(qvn_cPart* part, const char* name) {
     if (g_pCapture) g_pCapture->SetPartName(name);
+    qvn_start::SetPart(name);
     qvn_ShowStatsBeginPart(name);
     part->run();
     if (g_pCapture) g_pCapture->SetPartName(nullptr);
+    qvn_start::SetPart(nullptr);
 }
 
 void qvn_cSequencer::RunShow() {
@@ -55,7 +63,7 @@ bool qvn_cSequencer::PlayHalf(int half) {
         LogMessage("qvn_cSequencer : cannot play the track %s; half %d is skipped.\n", h.track, half + 1);
         return false;
     }
-    if (!g_pMusic->InitDevice()) {
+    if (!g_bQvnNoSound && !g_pMusic->InitDevice()) {
         LogMessage("qvn_cSequencer : no sound device for %s; half %d is skipped.\n", h.track, half + 1);
         return false;
     }
@@ -67,6 +75,7 @@ bool qvn_cSequencer::PlayHalf(int half) {
         return false;
     }
     LogMessage("TimePosition:%d MP3Position:%d\n", g_pMusic->GetTimePosition(), g_pMusic->GetMP3Position());
+    s_pszTrack = h.track;
     SetPhase(half + 1);
     g_pMusic->Play();
     for (int i = 0; i < h.count; ++i) {
@@ -78,6 +87,7 @@ bool qvn_cSequencer::PlayHalf(int half) {
         if (QuitRequested()) break;
     }
     g_pMusic->Release();
+    s_pszTrack = nullptr;
     SetPhase(0);
     if (half == 0) FreeHalf1();
     else FreeHalf2();

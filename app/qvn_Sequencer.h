@@ -61,6 +61,11 @@ private:
 };
 
 extern qvn_cPart* g_pInterlude;
+// No sound device is opened (--nosound): the tracks are still opened, so the
+// halves play with their clocks, but nothing is heard.
+extern bool g_bQvnNoSound;
+// The track of the half that plays (null between halves).
+const char* qvn_CurrentTrack();
 
 // Runs the whole show with the given programme (what the entry point calls).
 void RunShow(const qvn_SProgramme& programme);

@@ -1,14 +1,18 @@
 #include "qvn_Window.h"
 
 #include "qvn_Capture.h"
+#include "qvn_Keys.h"
 #include "qvn_SoundPlayer.h"
+#include "qvn_StartPoint.h"
 
 qvn_cWindow* g_pWindow = nullptr;
 const char* const kQvnWindowClass = "Switcher";
 const char* const kQvnWindowTitle = "DDraw Window to Full-Screen Switching Example";
 int32_t g_nCaptureQuitAtMs = -1;
+const qvn_SScriptedKey* g_pCaptureKeys = nullptr;
+int g_nCaptureKeys = 0;
 
-qvn_cWindow::qvn_cWindow() : m_hInstance(nullptr), m_hWnd(nullptr), m_bQuitSeen(false), m_bQuitRequested(false) { g_pWindow = this; }
+qvn_cWindow::qvn_cWindow() : m_hInstance(nullptr), m_hWnd(nullptr), m_bQuitSeen(false), m_bQuitRequested(false), m_nNextScriptedKey(0) { g_pWindow = this; }
 
 qvn_cWindow::~qvn_cWindow() {
     if (g_pWindow == this) g_pWindow = nullptr;
@@ -18,10 +22,21 @@ bool qvn_cWindow::PumpMessages() {
     bool quit;
     if (g_pCapture) {
         g_pCapture->OnPump();
-        // The scripted quit stands for Escape pressed at that moment.
-        quit = !m_bQuitSeen && g_nCaptureQuitAtMs >= 0 &&
-               g_pCapture->VirtualMs() >= static_cast<uint32_t>(g_nCaptureQuitAtMs);
+        // The script's times count from the run's start: nothing is pressed
+        // while the show is played up to a start point.
+        quit = false;
+        if (g_pCapture->RunStarted()) {
+            const uint32_t now = g_pCapture->RunMs();
+            // The scripted quit stands for Escape pressed at that moment.
+            quit = !m_bQuitSeen && g_nCaptureQuitAtMs >= 0 && now >= static_cast<uint32_t>(g_nCaptureQuitAtMs);
+            if (!quit && g_pCaptureKeys && m_nNextScriptedKey < g_nCaptureKeys &&
+                now >= static_cast<uint32_t>(g_pCaptureKeys[m_nNextScriptedKey].ms)) {
+                const int key = g_pCaptureKeys[m_nNextScriptedKey++].key;
+                quit = qvn_KeyEndsShow(key) && !m_bQuitSeen;
+            }
+        }
     } else {
+        qvn_start::Pumped();
         // The window is gone after the first quit: a held key or a second
         // close request cannot end the show twice.
         quit = TakeOneMessage() && !m_bQuitSeen;
@@ -32,6 +47,8 @@ bool qvn_cWindow::PumpMessages() {
         return false;
     }
     // The only place where music is decoded: it plays only while frames pump.
-    if (g_pMusic && g_pMusic->IsPlaying()) g_pMusic->Update();
+    // Nothing is decoded while the show plays unseen up to a start point: the
+    // music is positioned there (the show's clock never depends on it).
+    if (g_pMusic && g_pMusic->IsPlaying() && qvn_start::Presenting()) g_pMusic->Update();
     return true;
 }

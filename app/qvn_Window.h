@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+struct qvn_SScriptedKey;
+
 class qvn_cWindow {
 public:
     qvn_cWindow();  // publishes g_pWindow
@@ -33,6 +35,7 @@ private:
 
     bool m_bQuitSeen;
     bool m_bQuitRequested;
+    int m_nNextScriptedKey;
 };
 
 extern qvn_cWindow* g_pWindow;
@@ -44,3 +47,8 @@ extern const char* const kQvnWindowTitle;
 // Capture mode: a quit is delivered by the first pump at or after this virtual
 // time (ms); negative: never. Lets tests walk the quit path without a keyboard.
 extern int32_t g_nCaptureQuitAtMs;
+// Capture mode: keys pressed at run times (sorted; null: none). Each pump
+// takes at most one, as it takes at most one window message; the show's keys
+// act as they do live (Escape and F12 end the show, the others do nothing).
+extern const qvn_SScriptedKey* g_pCaptureKeys;
+extern int g_nCaptureKeys;

@@ -8,6 +8,7 @@
 #include "qvn_ScenePlayer.h"
 #include "qvn_ShowStats.h"
 #include "qvn_SoundPlayer.h"
+#include "qvn_StartPoint.h"
 #include "qvn_Window.h"
 
 namespace {
@@ -100,6 +101,9 @@ void qvn_cFramePart::run() {
             continue;
         }
         if (endsBeforeDrawing(t)) break;
+        // Before the start point frames are played but not presented: what
+        // only makes the picture (compositing, flip) is skipped.
+        const bool shown = qvn_start::BeginFrame(t);
         beforeClear(t);
         display->Clear();
         drawScene(eScenePass::kUnder);
@@ -113,7 +117,7 @@ void qvn_cFramePart::run() {
             SurfaceToScratch(m_pSurface);
         }
         if (!frame(t)) break;
-        if (m_pSurface) {
+        if (m_pSurface && shown) {
             m_pLayers->getMerged(g_p16bitsScreenBuffer, kFrameWidth, CopyRows());
             ScratchToSurface(m_pSurface);
         }
@@ -123,8 +127,12 @@ void qvn_cFramePart::run() {
         }
         m_pSurface = nullptr;
         drawScene(eScenePass::kOver);
-        display->Flip();
-        qvn_ShowStatsFrame();
+        if (shown) {
+            display->Flip();
+            qvn_ShowStatsFrame();
+        } else {
+            qvn_start::SkippedFlip();
+        }
         m_fSpeed = m_FrameTimer.getSpeedFactor();
         afterFlip();
         going = g_pWindow && g_pWindow->PumpMessages();

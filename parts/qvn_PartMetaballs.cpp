@@ -6,6 +6,7 @@
 #include "qvn_EngDisplay.h"
 #include "qvn_PictureReaders.h"
 #include "qvn_Random.h"
+#include "qvn_StartPoint.h"
 
 namespace {
 
@@ -145,8 +146,10 @@ void qvn_cPartMetaballs::afterScene() {
     if (!s.ballsOn) return;
     s.ballTime += 0.08f * m_fSpeed;
     qvn_cEngDisplay* display = g_pDisplay;
-    display->Lock();
-    if (uint16_t* surface = display->m_pSurfacePixels) {
+    // The balls are made anew from their time every frame: a frame nobody
+    // sees needs none.
+    if (qvn_start::Presenting()) display->Lock();
+    if (uint16_t* surface = qvn_start::Presenting() ? display->m_pSurfacePixels : nullptr) {
         m_bLocked = 1;
         const qvn_SEnvTarget target = {surface, display->m_nPitchPixels, display->m_nWidth < 320 ? display->m_nWidth : 320,
                                        display->m_nHeight < 240 ? display->m_nHeight : 240};

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "qvn_EngDisplay.h"
+#include "qvn_StartPoint.h"
 #include "qvn_cImporter.h"
 #include "qvn_cScene.h"
 #include "qvn_cTextureCache.h"
@@ -31,7 +32,8 @@ void qvn_cScenePlayer::run() {
     if (!m_pScene) return;
     m_dPosition += m_FrameTimer.getSpeedFactor();
     m_pScene->m_nFrame = static_cast<int32_t>(std::floor(m_dPosition));
-    m_pScene->Render();
+    // A frame nobody sees still moves the scene on; its picture is not needed.
+    if (qvn_start::Presenting()) m_pScene->Render();
 }
 
 void qvn_cScenePlayer::finish() {

@@ -25,7 +25,23 @@ bool qvn_cCaptureSession::Start(const qvn_SCaptureSettings& settings) {
     m_nFrame = 0;
     m_nIdlePeriods = 0;
     m_bFlippedSincePump = false;
+    m_bRunStarted = !m_Settings.waitForStart;
+    m_nRunOriginPeriods = 0;
+    m_nRunOriginFrame = 0;
     return true;
+}
+
+void qvn_cCaptureSession::BeginRun() {
+    if (m_bRunStarted) return;
+    m_bRunStarted = true;
+    m_nRunOriginPeriods = m_nFrame + m_nIdlePeriods;
+    m_nRunOriginFrame = m_nFrame;
+}
+
+void qvn_cCaptureSession::OnSkippedFlip() {
+    ++m_nFrame;
+    m_bFlippedSincePump = true;
+    if (m_pListener) m_pListener(VirtualMs(), m_pListenerContext);
 }
 
 void qvn_cCaptureSession::Finish() {
@@ -40,21 +56,22 @@ void qvn_cCaptureSession::OnFlip(const uint16_t* pixels, int width, int height, 
     uint32_t crc = 0;
     for (int y = 0; y < height; ++y)
         crc = qvn_Crc32(pixels + static_cast<size_t>(y) * pitchPixels, static_cast<size_t>(width) * 2, crc);
+    const uint32_t runFrame = m_nFrame - m_nRunOriginFrame;
     int showMs = 0;
     const bool haveClock = m_pShowClock && m_pShowClock(&showMs);
     const char* part = m_pszPart ? m_pszPart : "-";
     if (m_pFrames) {
         if (haveClock)
-            std::fprintf(m_pFrames, "%u %u %d %d %08x %s\n", m_nFrame, VirtualMs(), m_nPhase, showMs, crc, part);
+            std::fprintf(m_pFrames, "%u %u %d %d %08x %s\n", runFrame, RunMs(), m_nPhase, showMs, crc, part);
         else
-            std::fprintf(m_pFrames, "%u %u %d - %08x %s\n", m_nFrame, VirtualMs(), m_nPhase, crc, part);
+            std::fprintf(m_pFrames, "%u %u %d - %08x %s\n", runFrame, RunMs(), m_nPhase, crc, part);
     }
     if (g_pfnCaptureObserver)
         g_pfnCaptureObserver(pixels, width, height, pitchPixels, m_nPhase, haveClock ? showMs : -1, m_pszPart,
                              m_nPartRuns);
     if (m_pFrameListener && haveClock && m_nPhase > 0)
         m_pFrameListener(pixels, width, height, pitchPixels, m_nPhase, showMs, part, m_pFrameListenerContext);
-    int frame = static_cast<int>(m_nFrame);
+    int frame = static_cast<int>(runFrame);
     if (m_Settings.firstPngFrame >= 0 && frame >= m_Settings.firstPngFrame &&
         (m_Settings.lastPngFrame < 0 || frame <= m_Settings.lastPngFrame)) {
         char name[64];

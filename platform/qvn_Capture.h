@@ -17,6 +17,9 @@ struct qvn_SCaptureSettings {
     // first < 0: no PNG at all.
     int firstPngFrame = 0;
     int lastPngFrame = -1;
+    // The run starts later than the capture (the show is played up to a start
+    // point first): nothing is written until BeginRun.
+    bool waitForStart = false;
 };
 
 class qvn_cCaptureSession : public qvn_cSystemServices {
@@ -39,6 +42,25 @@ public:
         return static_cast<uint32_t>(static_cast<uint64_t>(m_nFrame + m_nIdlePeriods) * 1000u / m_Settings.fps);
     }
     uint32_t FrameIndex() const { return m_nFrame; }
+
+    // The run's own numbering: frame 0 and 0 ms are where the run starts
+    // (the capture's start, or the start point). frames.txt, the PNG files,
+    // audio.wav and the scripted keys count from there; the clock the show
+    // reads (VirtualMs) does not.
+    void BeginRun();
+    bool RunStarted() const { return m_bRunStarted; }
+    uint32_t RunMs() const {
+        if (!m_bRunStarted) return 0;
+        return static_cast<uint32_t>(static_cast<uint64_t>(m_nFrame + m_nIdlePeriods - m_nRunOriginPeriods) * 1000u /
+                                     m_Settings.fps);
+    }
+    // The virtual time the run started at.
+    uint32_t RunStartMs() const {
+        return static_cast<uint32_t>(static_cast<uint64_t>(m_nRunOriginPeriods) * 1000u / m_Settings.fps);
+    }
+    // A frame played but not presented (before the start point): it takes
+    // its frame period, and nothing is written.
+    void OnSkippedFlip();
     int Fps() const { return m_Settings.fps; }
     const std::string& Dir() const { return m_Settings.dir; }
 
@@ -85,6 +107,9 @@ private:
     uint32_t m_nFrame = 0;
     uint32_t m_nIdlePeriods = 0;
     bool m_bFlippedSincePump = false;
+    bool m_bRunStarted = true;
+    uint32_t m_nRunOriginPeriods = 0;
+    uint32_t m_nRunOriginFrame = 0;
     int m_nPhase = 0;
     const char* m_pszPart = nullptr;
     int m_nPartRuns = 0;  // how many part runs have started

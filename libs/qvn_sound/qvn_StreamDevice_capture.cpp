@@ -28,6 +28,7 @@ public:
         if (!m_pFile) return false;
         m_nRate = rate;
         m_nDataBytes = 0;
+        m_nDroppedBytes = 0;
         WriteHeader();
         return true;
     }
@@ -39,6 +40,12 @@ public:
     }
     void Write(const uint8_t* bytes, size_t count) {
         if (!m_pFile || count == 0) return;
+        // Before the run's start point the show plays unheard: the ring is
+        // consumed as usual, so the music is in step when the run starts.
+        if (g_pCapture && !g_pCapture->RunStarted()) {
+            m_nDroppedBytes += count;
+            return;
+        }
         std::fwrite(bytes, 1, count, m_pFile);
         m_nDataBytes += static_cast<uint32_t>(count);
     }
@@ -52,7 +59,8 @@ public:
     }
     int Rate() const { return m_nRate; }
     bool IsOpen() const { return m_pFile != nullptr; }
-    uint64_t SamplesWritten() const { return m_nDataBytes / 4; }
+    // Samples the file has passed, written or dropped before the run started.
+    uint64_t SamplesPassed() const { return (m_nDataBytes + m_nDroppedBytes) / 4; }
 
 private:
     void WriteHeader() {
@@ -75,6 +83,7 @@ private:
     FILE* m_pFile = nullptr;
     int m_nRate = 44100;
     uint32_t m_nDataBytes = 0;
+    uint64_t m_nDroppedBytes = 0;
 };
 
 cWavSink g_Wav;
@@ -84,7 +93,7 @@ qvn_cCaptureStreamDevice* g_pPlaying = nullptr;
 void OnClock(uint32_t ms, void*) {
     if (!g_Wav.IsOpen()) return;
     uint64_t target = static_cast<uint64_t>(ms) * static_cast<uint64_t>(g_Wav.Rate()) / 1000u;
-    uint64_t have = g_Wav.SamplesWritten() + qvn_cCaptureStreamDevice::s_nSilenceOffset;
+    uint64_t have = g_Wav.SamplesPassed() + qvn_cCaptureStreamDevice::s_nSilenceOffset;
     if (target > have) {
         uint64_t count = target - have;
         if (g_pPlaying) {

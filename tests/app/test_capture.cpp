@@ -142,4 +142,49 @@ TEST(CaptureDisplay, UnknownDeviceFailsAndFailedLockLeavesNothing) {
     EXPECT_EQ(d555.m_nPitchPixels, 320);
 }
 
+TEST(Capture, ARunThatWaitsForItsStartNumbersFromThereAndKeepsTheShowsClock) {
+    fs::path dir = fs::path(testing::TempDir()) / "qvn_capture_start";
+    fs::remove_all(dir);
+    qvn_cCaptureSession session;
+    qvn_SCaptureSettings settings;
+    settings.dir = dir.string();
+    settings.fps = 30;
+    settings.firstPngFrame = 0;
+    settings.lastPngFrame = 0;
+    settings.waitForStart = true;
+    ASSERT_TRUE(session.Start(settings));
+    g_pCapture = &session;
+    qvn_cCaptureDisplay display;
+    ASSERT_TRUE(display.Init("display", 320, 240, 16, 0));
+    // Three frames played unseen and one idle pump: the clock the show reads
+    // moves, nothing is written.
+    for (int i = 0; i < 3; ++i) {
+        session.OnSkippedFlip();
+        session.OnPump();
+    }
+    session.OnPump();
+    EXPECT_FALSE(session.RunStarted());
+    EXPECT_EQ(session.RunMs(), 0u);
+    EXPECT_EQ(session.VirtualMs(), 133u);
+    session.BeginRun();
+    EXPECT_EQ(session.RunStartMs(), 133u);
+    DrawFrames(display, 2);
+    EXPECT_EQ(session.VirtualMs(), 200u);
+    EXPECT_EQ(session.RunMs(), 66u);
+    session.BeginRun();  // a second call does not move the start
+    EXPECT_EQ(session.RunStartMs(), 133u);
+    session.Finish();
+    g_pCapture = nullptr;
+
+    // The run's first frame is frame 0 at 0 ms, and --frames counts from it.
+    const std::string frames = ReadText(dir / "frames.txt");
+    EXPECT_NE(frames.find("\n0 0 0 - "), std::string::npos) << frames;
+    EXPECT_NE(frames.find("\n1 33 0 - "), std::string::npos) << frames;
+    EXPECT_EQ(frames.find("\n2 "), std::string::npos) << frames;
+    EXPECT_TRUE(fs::exists(dir / "frame_000000.png"));
+    EXPECT_FALSE(fs::exists(dir / "frame_000001.png"));
+    EXPECT_FALSE(fs::exists(dir / "frame_000003.png"));
+    fs::remove_all(dir);
+}
+
 }  // namespace

@@ -203,4 +203,76 @@ TEST(Options, ParsesEveryOptionAndRefusesNonsense) {
     EXPECT_EQ(open.lastPngFrame, -1);
 }
 
+TEST(Options, StartPointsKeyScriptsAndNoSound) {
+    auto parse = [](std::initializer_list<const char*> args, qvn_SOptions* o, std::string* err) {
+        std::vector<const char*> v = {"demo_sw"};
+        v.insert(v.end(), args);
+        return qvn_ParseOptions(static_cast<int>(v.size()), v.data(), o, err);
+    };
+    struct SCase {
+        const char* text;
+        qvn_SStartPoint::eKind kind;
+        int ms;
+        const char* part;
+    };
+    const SCase good[] = {
+        {"1:30", qvn_SStartPoint::eKind::kTime, 90000, ""},
+        {"0:05.25", qvn_SStartPoint::eKind::kTime, 5250, ""},
+        {"12:00.007", qvn_SStartPoint::eKind::kTime, 720007, ""},
+        {"42500", qvn_SStartPoint::eKind::kTime, 42500, ""},
+        {"0", qvn_SStartPoint::eKind::kTime, 0, ""},
+        {"half2", qvn_SStartPoint::eKind::kHalf2, 0, ""},
+        {"titles", qvn_SStartPoint::eKind::kPart, 0, "qvn_cPartTitles"},
+        {"chromatunnel", qvn_SStartPoint::eKind::kPart, 0, "qvn_cPartChromaTunnel"},
+        {"scroller", qvn_SStartPoint::eKind::kPart, 0, "qvn_cPartScroller"},
+    };
+    for (const SCase& c : good) {
+        qvn_SOptions o;
+        std::string err;
+        ASSERT_TRUE(parse({"--start", c.text}, &o, &err)) << c.text << ": " << err;
+        EXPECT_EQ(o.start.kind, c.kind) << c.text;
+        EXPECT_EQ(o.start.ms, c.ms) << c.text;
+        EXPECT_EQ(o.start.part, c.part) << c.text;
+    }
+    // Every part --help lists is a start point.
+    int n = 0;
+    const qvn_SStartPart* parts = qvn_StartParts(&n);
+    EXPECT_EQ(n, 14);
+    for (int i = 0; i < n; ++i) EXPECT_NE(std::string(qvn_UsageText()).find(parts[i].shortName), std::string::npos);
+    for (const char* bad : {"", "1:3", "1:60", ":30", "1:30.", "1:30.1234", "-5", "12x", "half3", "Titles",
+                            "qvn_cPartTitles", "99999999999"}) {
+        qvn_SOptions o;
+        std::string err;
+        EXPECT_FALSE(parse({"--start", bad}, &o, &err)) << bad;
+        EXPECT_FALSE(err.empty()) << bad;
+    }
+
+    qvn_SOptions o;
+    std::string err;
+    ASSERT_TRUE(parse({"--capture", "x", "--keys", "0:Escape,250:f12,250:space,900:A,1000:PageDown"}, &o, &err)) << err;
+    ASSERT_EQ(o.keys.size(), 5u);
+    EXPECT_EQ(o.keys[0].ms, 0);
+    EXPECT_EQ(o.keys[0].key, kQvnKeyEscape);
+    EXPECT_EQ(o.keys[1].key, kQvnKeyF12);
+    EXPECT_EQ(o.keys[2].key, kQvnKeySpace);
+    EXPECT_EQ(o.keys[3].key, 'a');
+    EXPECT_EQ(o.keys[4].key, kQvnKeyPageDown);
+    EXPECT_TRUE(qvn_KeyEndsShow(o.keys[0].key));
+    EXPECT_TRUE(qvn_KeyEndsShow(o.keys[1].key));
+    EXPECT_FALSE(qvn_KeyEndsShow(o.keys[2].key));
+    EXPECT_FALSE(qvn_KeyEndsShow(o.keys[3].key));
+    for (const char* bad : {"", "100", "100:", ":Escape", "100:Nope", "100:F13", "100:F0", "200:a,100:b",
+                            "100:Escape,", "x:Escape"}) {
+        qvn_SOptions k;
+        std::string e;
+        EXPECT_FALSE(parse({"--capture", "x", "--keys", bad}, &k, &e)) << bad;
+        EXPECT_FALSE(e.empty()) << bad;
+    }
+    qvn_SOptions live;
+    EXPECT_FALSE(parse({"--keys", "100:Escape"}, &live, &err));  // a script needs the capture clock
+    qvn_SOptions quiet;
+    ASSERT_TRUE(parse({"--nosound", "--start", "half2"}, &quiet, &err)) << err;
+    EXPECT_TRUE(quiet.noSound);
+}
+
 }  // namespace
