@@ -2,7 +2,6 @@
 // z-buffer; the picture parts lock the same back buffer as in demo_sw. In
 // capture mode the device renders into an off-screen surface.
 #include "qvn_DisplayD3D.h"
-#include "qvn_MP3Player.h"
 #include "qvn_Main.h"
 #include "qvn_ShowParts.h"
 #include "qvn_cRendererD3D.h"
@@ -13,12 +12,7 @@ const char* const kQvnProgramName = "demo_hw";
 
 static qvn_cEngDisplay* CreateScreen() { return new qvn_cEngDisplay3D; }
 static qvn_cEngDisplay* CreateCaptureScreen() { return new qvn_cCaptureD3DDisplay; }
-static qvn_cSoundPlayer* CreateMusic() { return new qvn_cMP3Player; }
 static void CreateRenderer() { g_pRenderer = new qvn_cRendererD3D(qvn_CurrentDisplay3D()); }
-static void FreeRenderer() {
-    delete g_pRenderer;
-    g_pRenderer = nullptr;
-}
 
 // Textures live on the device; the store is the bare base.
 static bool CreateTextureStore() {
@@ -26,20 +20,6 @@ static bool CreateTextureStore() {
     return true;
 }
 
-static void FreeTextureStore() {
-    delete g_pTextureStore;
-    g_pTextureStore = nullptr;
-}
-
 qvn_SAppFactories qvn_ProgramFactories(bool capture) {
-    // The programme finds the parts by class name from here on.
-    qvn_RegisterShowParts();
-    qvn_SAppFactories f{};
-    f.createDisplay = capture ? CreateCaptureScreen : CreateScreen;
-    f.createMusic = CreateMusic;
-    f.createRenderer = CreateRenderer;
-    f.freeRenderer = FreeRenderer;
-    f.createTextureStore = CreateTextureStore;
-    f.freeTextureStore = FreeTextureStore;
-    return f;
+    return qvn_ShowFactories({CreateScreen, CreateCaptureScreen, CreateRenderer, CreateTextureStore}, capture);
 }

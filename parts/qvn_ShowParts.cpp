@@ -3,6 +3,7 @@
 #include <new>
 
 #include "qvn_LoadingScreen.h"
+#include "qvn_MP3Player.h"
 #include "qvn_PartChromaTunnel.h"
 #include "qvn_PartCredits.h"
 #include "qvn_PartDigits.h"
@@ -18,11 +19,26 @@
 #include "qvn_PartTravel.h"
 #include "qvn_PartTube.h"
 #include "qvn_Sequencer.h"
+#include "qvn_cRenderer.h"
+#include "qvn_cScene.h"
+#include "qvn_cTextureCache.h"
 
 namespace {
 template <class T>
 qvn_cPart* Make() {
     return new (std::nothrow) T;
+}
+
+qvn_cSoundPlayer* CreateMusic() { return new qvn_cMP3Player; }
+
+void FreeRenderer() {
+    delete g_pRenderer;
+    g_pRenderer = nullptr;
+}
+
+void FreeTextureStore() {
+    delete g_pTextureStore;
+    g_pTextureStore = nullptr;
 }
 }  // namespace
 
@@ -61,4 +77,17 @@ void qvn_ResetShowState() {
     qvn_cPartGel::resetState();
     qvn_cPartJoys::resetState();
     qvn_cPartScroller::resetState();
+}
+
+qvn_SAppFactories qvn_ShowFactories(const qvn_SProgramPieces& pieces, bool capture) {
+    // The programme finds the parts by class name from here on.
+    qvn_RegisterShowParts();
+    qvn_SAppFactories f{};
+    f.createDisplay = capture ? pieces.createCaptureScreen : pieces.createScreen;
+    f.createMusic = CreateMusic;
+    f.createRenderer = pieces.createRenderer;
+    f.freeRenderer = FreeRenderer;
+    f.createTextureStore = pieces.createTextureStore;
+    f.freeTextureStore = FreeTextureStore;
+    return f;
 }
