@@ -38,7 +38,7 @@ mkdir -p "$run_dir/datas"
 cp "$exe" "$run_dir/demo_hw.exe"
 log="$WINEPREFIX/drive_c/qvn_engine.errorlog"
 rm -f "$log"
-(cd "$run_dir" && timeout 120 xvfb-run -a -s '-screen 0 1024x768x24' "$wine" demo_hw.exe)
+(cd "$run_dir" && wine_x 120 demo_hw.exe)
 rc=$?
 echo "live, empty datas: exit code $rc"
 [ "$rc" -eq 0 ] || { echo "FAIL: expected exit code 0"; fail=1; }
@@ -57,7 +57,7 @@ rm -rf "$work/hw_d3d" "$work/hw_gl"
 mkdir -p "$work/hw_d3d"
 cp "$exe" "$work/hw_d3d/demo_hw.exe"
 start=$SECONDS
-(cd "$work/hw_d3d" && timeout 600 xvfb-run -a -s '-screen 0 1024x768x24' "$wine" demo_hw.exe \
+(cd "$work/hw_d3d" && wine_x 600 demo_hw.exe \
   --capture cap --frames $first:$last --fps 30 --quit-at $quit_ms --datas "Z:$datas" \
   --log d3d.log --stats > stats.txt 2>/dev/null)
 rc=$?
@@ -83,7 +83,7 @@ done
 if [ -n "$probe" ] && [ -f "$probe" ]; then
   mkdir -p "$work/hw_probe"
   cp "$probe" "$work/hw_probe/display_probe.exe"
-  (cd "$work/hw_probe" && timeout -k 5 120 xvfb-run -a -s '-screen 0 1024x768x24' "$wine" display_probe.exe \
+  (cd "$work/hw_probe" && wine_x 120 display_probe.exe \
     > probe.txt 2>&1 < /dev/null)
   rc=$?
   tr -d '\r' < "$work/hw_probe/probe.txt" | grep -E '^(back buffer|after Lock|qvn_cEngDisplay3D)'

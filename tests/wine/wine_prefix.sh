@@ -10,3 +10,27 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   "$wine" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
   /usr/lib/wine/wineserver -w
 fi
+
+# wine_x SECONDS PROGRAM [ARGS...]: runs PROGRAM under Wine in a virtual X
+# server of its own, with a wineserver of its own. A wineserver still alive
+# from an earlier run keeps its desktop window on that run's X server, which
+# is gone by then; a program joining it dies with it. The run's own wineserver
+# is ended while its X server still stands.
+# A run that Wine's own process ends with a signal (not the timeout) is tried
+# once more and says so: that is Wine's crash, not the program's exit code.
+wine_x() {
+  local secs=$1 rc try
+  shift
+  for try in 1 2; do
+    /usr/lib/wine/wineserver -k >/dev/null 2>&1
+    /usr/lib/wine/wineserver -w >/dev/null 2>&1
+    timeout -k 5 "$secs" xvfb-run -a -s '-screen 0 1024x768x24' \
+      sh -c '"$0" "$@"; rc=$?; /usr/lib/wine/wineserver -k >/dev/null 2>&1; exit $rc' "$wine" "$@"
+    rc=$?
+    if [ "$try" = 1 ] && [ "$rc" -gt 128 ] && [ "$rc" -ne 137 ]; then
+      echo "Wine ended with signal $((rc - 128)) running $1; running it once more"
+      continue
+    fi
+    return $rc
+  done
+}

@@ -24,7 +24,7 @@ log="$WINEPREFIX/drive_c/qvn_engine.errorlog"
 fail=0
 
 rm -f "$log"
-timeout 120 xvfb-run -a -s '-screen 0 1024x768x24' "$wine" demo_sw.exe
+wine_x 120 demo_sw.exe
 rc=$?
 echo "empty datas: exit code $rc"
 [ "$rc" -eq 0 ] || { echo "FAIL: expected exit code 0"; fail=1; }
@@ -36,7 +36,7 @@ else
   fail=1
 fi
 
-timeout 120 xvfb-run -a -s '-screen 0 1024x768x24' "$wine" demo_sw.exe --display-device NoSuchDriver
+wine_x 120 demo_sw.exe --display-device NoSuchDriver
 rc=$?
 echo "unknown display device: exit code $rc"
 [ "$rc" -eq 1 ] || { echo "FAIL: expected exit code 1"; fail=1; }
@@ -46,7 +46,7 @@ mpeg2="$(cd "$(dirname "$0")/../fuzz/corpus/fuzz_mp3" && pwd)/mpeg2_mono.mp3"
 if [ -f "$mpeg2" ]; then
   cp "$mpeg2" datas/fantom.mp3
   rm -f "$log"
-  timeout 120 xvfb-run -a -s '-screen 0 1024x768x24' "$wine" demo_sw.exe
+  wine_x 120 demo_sw.exe
   rc=$?
   rm -f datas/fantom.mp3
   echo "MPEG-2 track: exit code $rc"

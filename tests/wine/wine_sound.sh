@@ -30,4 +30,4 @@ mkdir -p "$work/sound"
 cp "$exe" "$work/sound/player_probe.exe"
 cp "$track" "$work/sound/track.mp3"
 cd "$work/sound" || exit 1
-timeout 120 xvfb-run -a "$wine" player_probe.exe track.mp3 4
+wine_x 120 player_probe.exe track.mp3 4
