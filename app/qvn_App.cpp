@@ -2,6 +2,7 @@
 
 #include "qvn_EngDisplay.h"
 #include "qvn_Input.h"
+#include "qvn_Random.h"
 #include "qvn_SoundPlayer.h"
 
 qvn_cApp* g_pApp = nullptr;
@@ -37,6 +38,17 @@ bool qvn_cDemoApp::Init() {
     // 5. The texture store.
     if (m_Factories.createTextureStore && !m_Factories.createTextureStore()) return false;
     return true;
+}
+
+bool qvn_cDemoApp::ResetShow() {
+    // The texture store keeps the scenes' textures and the renderer its
+    // states: both are made again, in Init's order.
+    if (m_Factories.freeTextureStore) m_Factories.freeTextureStore();
+    if (m_Factories.freeRenderer) m_Factories.freeRenderer();
+    if (m_Factories.createRenderer) m_Factories.createRenderer();
+    if (m_Factories.resetShow) m_Factories.resetShow();
+    qvn_srand(1);
+    return !m_Factories.createTextureStore || m_Factories.createTextureStore();
 }
 
 qvn_cDemoApp::~qvn_cDemoApp() {

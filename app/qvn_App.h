@@ -18,6 +18,8 @@ struct qvn_SAppFactories {
     // Creates g_pTextureStore; false ends the start-up.
     bool (*createTextureStore)();
     void (*freeTextureStore)();
+    // Puts the parts' program-lifetime state back to a fresh program's; may be null.
+    void (*resetShow)();
 };
 
 class qvn_cApp {
@@ -32,6 +34,11 @@ public:
     explicit qvn_cDemoApp(const qvn_SAppFactories& factories) : m_Factories(factories) {}
     bool Init() override;
     ~qvn_cDemoApp() override;
+    // Before the show is played again in the same program (a viewer's seek):
+    // everything a run leaves behind goes back to what Init made, so the new
+    // run draws what a fresh program draws. False when the texture store
+    // cannot be made again.
+    bool ResetShow();
 
     // Display arguments of the start-up (the show asks for full screen).
     int m_bWindowed = 0;

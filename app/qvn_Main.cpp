@@ -16,6 +16,7 @@
 #include "qvn_ShowStats.h"
 #include "qvn_StartPoint.h"
 #include "qvn_Storyboard.h"
+#include "qvn_Viewer.h"
 #include "qvn_StreamDevice_capture.h"
 #include "qvn_SoundPlayer.h"
 #include "qvn_System.h"
@@ -117,6 +118,17 @@ void PositionMusic(int32_t showMs) {
     player->Refill(3);  // the second
 }
 
+// The viewer's hooks into the music. Between halves (no track playing, a
+// loading screen) the ring is left alone: the half's own start plays it.
+void ViewerStopMusic() {
+    if (g_pMusic && qvn_CurrentTrack() && !g_bQvnNoSound) g_pMusic->Release();
+}
+
+void ViewerStartMusic(int32_t showMs) {
+    if (!g_pMusic || !qvn_CurrentTrack()) return;
+    PositionMusic(showMs >= 0 ? showMs : g_pMusic->GetTimePosition());
+}
+
 }  // namespace
 
 static bool CaptureShowClock(int* ms) {
@@ -156,7 +168,9 @@ int qvn_ProgramMain(int argc, const char* const* argv, void* hInstance, int nCmd
         settings.fps = options.fps;
         settings.firstPngFrame = options.firstPngFrame;
         settings.lastPngFrame = options.lastPngFrame;
-        settings.waitForStart = options.start.kind != qvn_SStartPoint::eKind::kNone;
+        // The viewer plays the way to a start point on its own clock; the
+        // capture's run starts at once.
+        settings.waitForStart = options.start.kind != qvn_SStartPoint::eKind::kNone && !options.viewer;
         if (!capture->Start(settings)) return 1;
         capture->SetShowClock(CaptureShowClock);
         g_pCapture = capture.get();
@@ -171,18 +185,33 @@ int qvn_ProgramMain(int argc, const char* const* argv, void* hInstance, int nCmd
                     static_cast<qvn_cStoryboard*>(context)->OnFrame(pixels, width, height, pitch, half, showMs, part);
                 },
                 &storyboard);
-        qvn_start::Arm(
-            options.start,
-            [](int32_t showMs, void* c) {
-                static_cast<qvn_cCaptureSession*>(c)->BeginRun();
-                PositionMusic(showMs);
-            },
-            [](void* c) { static_cast<qvn_cCaptureSession*>(c)->OnSkippedFlip(); }, nullptr, capture.get());
+        if (!options.viewer)
+            qvn_start::Arm(
+                options.start,
+                [](int32_t showMs, void* c) {
+                    static_cast<qvn_cCaptureSession*>(c)->BeginRun();
+                    PositionMusic(showMs);
+                },
+                [](void* c) { static_cast<qvn_cCaptureSession*>(c)->OnSkippedFlip(); }, nullptr, capture.get());
     } else {
         qvn_sys::Install(qvn_NativeSystemServices());
     }
+    std::unique_ptr<qvn_cViewerClock> viewerClock;
+    if (options.viewer) {
+        // Straight play, which every seek lands on, is the capture's frame
+        // rate in capture mode and 60 fps live.
+        viewerClock.reset(new qvn_cViewerClock(qvn_sys::Installed(), options.capture ? options.fps : 60));
+        if (capture)
+            viewerClock->SetPeriodSource(
+                [](void* c) { return static_cast<qvn_cCaptureSession*>(c)->Periods(); }, capture.get());
+        qvn_sys::Install(viewerClock.get());
+        qvn_viewer::SHooks hooks;
+        hooks.stopMusic = ViewerStopMusic;
+        hooks.startMusic = ViewerStartMusic;
+        qvn_viewer::Enable(viewerClock.get(), hooks);
+    }
     std::unique_ptr<cStartClock> startClock;
-    if (!options.capture && options.start.kind != qvn_SStartPoint::eKind::kNone) {
+    if (!options.capture && !options.viewer && options.start.kind != qvn_SStartPoint::eKind::kNone) {
         startClock.reset(new cStartClock(qvn_NativeSystemServices()));
         qvn_sys::Install(startClock.get());
         qvn_start::Arm(
@@ -209,7 +238,18 @@ int qvn_ProgramMain(int argc, const char* const* argv, void* hInstance, int nCmd
             exitCode = 1;
         } else {
             qvn_sys::SetCursorVisible(false);
-            RunShow(qvn_ShowProgramme());
+            qvn_SStartPoint point = options.start;
+            for (;;) {
+                qvn_viewer::ArmRun(point);
+                RunShow(qvn_ShowProgramme());
+                // A viewer's seek or loop: the show plays again from a fresh
+                // program's state, unseen up to the point.
+                if (!qvn_viewer::TakeRestart(&point, window.QuitSeen())) break;
+                if (!app.ResetShow()) {
+                    exitCode = 1;
+                    break;
+                }
+            }
             if (!qvn_start::Presenting())
                 std::fprintf(stderr, "%s: the show ended before the start point; nothing was shown\n",
                              kQvnProgramName);
@@ -225,6 +265,7 @@ int qvn_ProgramMain(int argc, const char* const* argv, void* hInstance, int nCmd
             std::fprintf(stderr, "%s: cannot write the storyboard %s\n", kQvnProgramName, options.storyboardPath.c_str());
     }
     qvn_start::Disarm();
+    qvn_viewer::Disable();
     g_pCaptureKeys = nullptr;
     g_nCaptureKeys = 0;
     g_bQvnNoSound = false;

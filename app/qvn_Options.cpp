@@ -84,6 +84,8 @@ bool qvn_ParseOptions(int argc, const char* const* argv, qvn_SOptions* o, std::s
         } else if (!std::strcmp(arg, "--start")) {
             if (!value(&v)) return false;
             if (!qvn_ParseStartPoint(v, &o->start, error)) return false;
+        } else if (!std::strcmp(arg, "--viewer")) {
+            o->viewer = true;
         } else if (!std::strcmp(arg, "--nosound")) {
             o->noSound = true;
         } else if (!std::strcmp(arg, "--keys")) {
@@ -149,6 +151,12 @@ const char* qvn_UsageText() {
            "                        audio.wav count from WHERE; frames.txt's half and show_ms stay\n"
            "                        the show's.\n"
            "  --nosound             open no sound device (the show keeps its timing)\n"
+           "Watching:\n"
+           "  --viewer              viewer keys (with --keys in capture mode too): Space pauses and\n"
+           "                        resumes, . steps one frame while paused, Right / Left seek 10 s,\n"
+           "                        Page Down / Page Up jump to the next / previous part, L loops the\n"
+           "                        current part, F9 writes a screenshot, Tab shows the time, part and\n"
+           "                        frame rate. Every seek lands on the frames of an uninterrupted run.\n"
            "Other:\n"
            "  --help, -h            this text\n"
            "  --version             the program's version\n"

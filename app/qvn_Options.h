@@ -28,6 +28,8 @@ struct qvn_SOptions {
     std::string storyboardPath;
     // Where the frames start being shown (kNone: the show's start).
     qvn_SStartPoint start;
+    // Viewer keys: pause, step, seek, jump, loop, screenshot, overlay.
+    bool viewer = false;
     // No sound device at all; the show keeps its clock.
     bool noSound = false;
     // Capture: key presses at run times (sorted).

@@ -6,6 +6,7 @@
 #include "qvn_System.h"
 #include "qvn_ShowStats.h"
 #include "qvn_StartPoint.h"
+#include "qvn_Viewer.h"
 #include "qvn_Window.h"
 
 qvn_cPart* g_pInterlude = nullptr;
@@ -23,7 +24,10 @@ qvn_cSequencer::~qvn_cSequencer() {
     DestroyHalf(1);
 }
 
-bool qvn_cSequencer::QuitRequested() const { return g_pWindow && g_pWindow->QuitSeen(); }
+// A viewer's seek ends the run like a quit; the program then plays again.
+bool qvn_cSequencer::QuitRequested() const {
+    return (g_pWindow && g_pWindow->QuitSeen()) || qvn_viewer::Interrupting();
+}
 
 void qvn_cSequencer::SetPhase(int phase) {
     if (g_pCapture) g_pCapture->SetPhase(phase);
@@ -34,6 +38,7 @@ void qvn_cSequencer::SetPhase(int phase) {
 static void RunPart(qvn_cPart* part, const char* name) {
     if (g_pCapture) g_pCapture->SetPartName(name);
     qvn_start::SetPart(name);
+    qvn_viewer::OnPart(name);
     qvn_ShowStatsBeginPart(name);
     part->run();
     if (g_pCapture) g_pCapture->SetPartName(nullptr);

@@ -4,6 +4,7 @@
 #include "qvn_Keys.h"
 #include "qvn_SoundPlayer.h"
 #include "qvn_StartPoint.h"
+#include "qvn_Viewer.h"
 
 qvn_cWindow* g_pWindow = nullptr;
 const char* const kQvnWindowClass = "Switcher";
@@ -21,11 +22,15 @@ qvn_cWindow::~qvn_cWindow() {
 bool qvn_cWindow::PumpMessages() {
     bool quit;
     if (g_pCapture) {
-        g_pCapture->OnPump();
+        // A viewer's seek plays the show unseen on the viewer's own clock:
+        // the capture's clock, and the script with it, waits meanwhile.
+        const bool seeking = qvn_viewer::FastForwarding();
+        if (seeking) qvn_start::Pumped();
+        else g_pCapture->OnPump();
         // The script's times count from the run's start: nothing is pressed
         // while the show is played up to a start point.
         quit = false;
-        if (g_pCapture->RunStarted()) {
+        if (g_pCapture->RunStarted() && !seeking) {
             const uint32_t now = g_pCapture->RunMs();
             // The scripted quit stands for Escape pressed at that moment.
             quit = !m_bQuitSeen && g_nCaptureQuitAtMs >= 0 && now >= static_cast<uint32_t>(g_nCaptureQuitAtMs);
@@ -33,6 +38,7 @@ bool qvn_cWindow::PumpMessages() {
                 now >= static_cast<uint32_t>(g_pCaptureKeys[m_nNextScriptedKey].ms)) {
                 const int key = g_pCaptureKeys[m_nNextScriptedKey++].key;
                 quit = qvn_KeyEndsShow(key) && !m_bQuitSeen;
+                if (!quit) qvn_viewer::OnKey(key);
             }
         }
     } else {

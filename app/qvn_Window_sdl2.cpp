@@ -2,7 +2,9 @@
 
 #include "qvn_Capture.h"
 #include "qvn_ErrorLog.h"
+#include "qvn_Keys.h"
 #include "qvn_SdlContext_sdl2.h"
+#include "qvn_Viewer.h"
 
 bool qvn_cWindow::Create(void* hInstance, void*, const char*, int) {
     m_hInstance = hInstance;
@@ -14,6 +16,22 @@ bool qvn_cWindow::Create(void* hInstance, void*, const char*, int) {
     qvn_Sdl().window = window;
     m_hWnd = window;
     return true;
+}
+
+// The viewer's keys (0: not one of them).
+static int ViewerKey(SDL_Keycode sym) {
+    switch (sym) {
+    case SDLK_SPACE: return kQvnKeySpace;
+    case SDLK_TAB: return kQvnKeyTab;
+    case SDLK_LEFT: return kQvnKeyLeft;
+    case SDLK_RIGHT: return kQvnKeyRight;
+    case SDLK_PAGEUP: return kQvnKeyPageUp;
+    case SDLK_PAGEDOWN: return kQvnKeyPageDown;
+    case SDLK_F9: return kQvnKeyF1 + 8;
+    case SDLK_l: return 'l';
+    case SDLK_PERIOD: return '.';
+    default: return 0;
+    }
 }
 
 bool qvn_cWindow::TakeOneMessage() {
@@ -32,6 +50,10 @@ bool qvn_cWindow::TakeOneMessage() {
             SDL_PushEvent(&quit);
         } else if (event.key.keysym.sym == SDLK_RETURN && (event.key.keysym.mod & KMOD_ALT) && !event.key.repeat) {
             if (qvn_Sdl().toggleFullscreen) qvn_Sdl().toggleFullscreen();
+        } else if (const int key = ViewerKey(event.key.keysym.sym)) {
+            // A held key repeats only the frame step: a repeated seek would
+            // restart the show many times a second.
+            if (!event.key.repeat || key == '.') qvn_viewer::OnKey(key);
         }
         return false;
     default:

@@ -1,7 +1,25 @@
 #include <windows.h>
 
 #include "qvn_Capture.h"
+#include "qvn_Keys.h"
+#include "qvn_Viewer.h"
 #include "qvn_Window.h"
+
+// The viewer's keys (0: not one of them).
+static int ViewerKey(WPARAM vk) {
+    switch (vk) {
+    case VK_SPACE: return kQvnKeySpace;
+    case VK_TAB: return kQvnKeyTab;
+    case VK_LEFT: return kQvnKeyLeft;
+    case VK_RIGHT: return kQvnKeyRight;
+    case VK_PRIOR: return kQvnKeyPageUp;
+    case VK_NEXT: return kQvnKeyPageDown;
+    case VK_F9: return kQvnKeyF1 + 8;
+    case 'L': return 'l';
+    case VK_OEM_PERIOD: return '.';
+    default: return 0;
+    }
+}
 
 static LRESULT CALLBACK WndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
@@ -13,6 +31,12 @@ static LRESULT CALLBACK WndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM l
             // Closing through the queue: DefWindowProc destroys the window,
             // which posts the quit the next pump takes.
             PostMessageA(hWnd, WM_CLOSE, 0, 0);
+            return 0;
+        }
+        if (const int key = ViewerKey(wParam)) {
+            // Bit 30: the key was already down (a repeat); only the frame
+            // step repeats.
+            if (!(lParam & (1L << 30)) || key == '.') qvn_viewer::OnKey(key);
             return 0;
         }
         break;

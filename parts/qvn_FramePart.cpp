@@ -9,6 +9,7 @@
 #include "qvn_ShowStats.h"
 #include "qvn_SoundPlayer.h"
 #include "qvn_StartPoint.h"
+#include "qvn_Viewer.h"
 #include "qvn_Window.h"
 
 namespace {
@@ -33,7 +34,8 @@ void ScratchToSurface(uint16_t* surface) {
         std::memcpy(surface + static_cast<size_t>(y) * pitch, g_p16bitsScreenBuffer + y * kFrameWidth, cols * 2u);
 }
 
-bool Quitting() { return g_pWindow && g_pWindow->QuitSeen(); }
+// A viewer's seek ends the run as a quit does, but the program goes on.
+bool Quitting() { return (g_pWindow && g_pWindow->QuitSeen()) || qvn_viewer::Interrupting(); }
 int32_t ShowClock() { return g_pMusic ? g_pMusic->GetTimePosition() : 0; }
 
 }  // namespace
@@ -74,7 +76,8 @@ void qvn_cFramePart::drawScene(eScenePass pass) {
 
 bool qvn_cFramePart::waitForClock(int32_t t) {
     while (ShowClock() < t) {
-        if (!g_pWindow || !g_pWindow->PumpMessages()) return false;
+        qvn_viewer::HoldAndIdle();
+        if (!g_pWindow || !g_pWindow->PumpMessages() || qvn_viewer::Interrupting()) return false;
     }
     return true;
 }
@@ -93,6 +96,13 @@ void qvn_cFramePart::run() {
     qvn_cDisplayBase* display = g_pDisplay;
     bool going = !Quitting();
     while (going) {
+        if (qvn_viewer::Interrupting()) break;
+        // Paused in the viewer: no frame is played, so the show's state and
+        // its random sequence stay those of straight play.
+        if (qvn_viewer::HoldAndIdle()) {
+            going = g_pWindow && g_pWindow->PumpMessages();
+            continue;
+        }
         const int32_t t = ShowClock();
         if (waiting(t)) {
             // A part waiting for its start time is not a slow frame.
@@ -130,6 +140,7 @@ void qvn_cFramePart::run() {
         if (shown) {
             display->Flip();
             qvn_ShowStatsFrame();
+            qvn_viewer::FrameShown();
         } else {
             qvn_start::SkippedFlip();
         }

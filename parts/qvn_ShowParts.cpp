@@ -89,5 +89,6 @@ qvn_SAppFactories qvn_ShowFactories(const qvn_SProgramPieces& pieces, bool captu
     f.freeRenderer = FreeRenderer;
     f.createTextureStore = pieces.createTextureStore;
     f.freeTextureStore = FreeTextureStore;
+    f.resetShow = qvn_ResetShowState;
     return f;
 }

@@ -42,6 +42,8 @@ public:
         return static_cast<uint32_t>(static_cast<uint64_t>(m_nFrame + m_nIdlePeriods) * 1000u / m_Settings.fps);
     }
     uint32_t FrameIndex() const { return m_nFrame; }
+    // The frame periods VirtualMs is made of.
+    uint32_t Periods() const { return m_nFrame + m_nIdlePeriods; }
 
     // The run's own numbering: frame 0 and 0 ms are where the run starts
     // (the capture's start, or the start point). frames.txt, the PNG files,

@@ -219,6 +219,25 @@ const SRun::SPartSpan* SRun::span(const char* part) const {
     return nullptr;
 }
 
+std::vector<SLine> Lines(const std::string& framesTxt) {
+    std::vector<SLine> lines;
+    std::istringstream in(framesTxt);
+    std::string text;
+    while (std::getline(in, text)) {
+        if (text.empty() || text[0] == '#') continue;
+        std::istringstream f(text);
+        SLine l;
+        f >> l.frame >> l.virtualMs >> l.half >> l.showMs >> l.crc >> l.part;
+        lines.push_back(l);
+    }
+    return lines;
+}
+
+std::string Describe(const SLine& l) {
+    return std::to_string(l.frame) + " (" + std::to_string(l.virtualMs) + " ms): " + std::to_string(l.half) + " " +
+           l.showMs + " " + l.crc + " " + l.part;
+}
+
 int WantPartFrame(const char* part, int index) {
     WantedPartFrames().push_back({part, index});
     return static_cast<int>(WantedPartFrames().size());

@@ -76,6 +76,22 @@ std::string DataCopy(const std::string& leaf);
 // tests of failures; returns the run with its log.
 SRun RunProgram(const std::string& dataDir, int fps, int quitAtMs, const std::vector<std::string>& extra = {});
 
+// One line of a capture's frames.txt.
+struct SLine {
+    int frame = -1;
+    long virtualMs = -1;
+    int half = -1;
+    std::string showMs;
+    std::string crc;
+    std::string part;
+    // The same picture at the same place of the show.
+    bool sameFrame(const SLine& o) const {
+        return half == o.half && showMs == o.showMs && crc == o.crc && part == o.part;
+    }
+};
+std::vector<SLine> Lines(const std::string& framesTxt);
+std::string Describe(const SLine& l);
+
 // Channel helpers.
 inline int R(uint32_t p) { return int(p >> 16) & 0xFF; }
 inline int G(uint32_t p) { return int(p >> 8) & 0xFF; }

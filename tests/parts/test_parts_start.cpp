@@ -3,7 +3,6 @@
 // run at the same frame rate, and the run's own numbering starts there.
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -12,36 +11,6 @@
 using namespace parts_test;
 
 namespace {
-
-struct SLine {
-    int frame = -1;
-    long virtualMs = -1;
-    int half = -1;
-    std::string showMs;
-    std::string crc;
-    std::string part;
-    bool sameFrame(const SLine& o) const {
-        return half == o.half && showMs == o.showMs && crc == o.crc && part == o.part;
-    }
-};
-
-std::vector<SLine> Lines(const std::string& framesTxt) {
-    std::vector<SLine> lines;
-    std::istringstream in(framesTxt);
-    std::string text;
-    while (std::getline(in, text)) {
-        if (text.empty() || text[0] == '#') continue;
-        std::istringstream f(text);
-        SLine l;
-        f >> l.frame >> l.virtualMs >> l.half >> l.showMs >> l.crc >> l.part;
-        lines.push_back(l);
-    }
-    return lines;
-}
-
-std::string Describe(const SLine& l) {
-    return std::to_string(l.half) + " " + l.showMs + " " + l.crc + " " + l.part;
-}
 
 // The straight run's frame where a start point lands: the first frame of the
 // part, of the second half, or at or after a time of the show's timeline

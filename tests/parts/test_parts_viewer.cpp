@@ -1,0 +1,161 @@
+// The viewer's keys, scripted in capture mode: pause, step, seek both ways,
+// jump between parts and loop one. Whatever the session does, every frame it
+// shows must be the frame a straight run shows at the same place of the show,
+// and each key must have moved the show where it says.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "parts_Harness.h"
+
+using namespace parts_test;
+
+namespace {
+
+using Key = std::pair<int, std::string>;  // half, show time
+
+struct SSession {
+    std::vector<SLine> straight, lines;
+    std::map<Key, int> byPlace;  // straight frames by place
+
+    SSession(int fps, const std::vector<std::string>& extra, int quitAtMs) {
+        straight = Lines(Show(fps).framesTxt);
+        for (int i = 0; i < static_cast<int>(straight.size()); ++i)
+            byPlace.emplace(Key(straight[i].half, straight[i].showMs), i);
+        std::vector<std::string> args = {"--viewer"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        const SRun run = RunProgram(DataDir(), fps, quitAtMs, args);
+        EXPECT_EQ(run.exitCode, 0);
+        lines = Lines(run.framesTxt);
+    }
+
+    // The straight frame at a session frame's place (-1: none there).
+    int Straight(int i) const {
+        auto it = byPlace.find(Key(lines[i].half, lines[i].showMs));
+        return it == byPlace.end() ? -1 : it->second;
+    }
+    // The first session frame shown at or after a run time.
+    int At(long runMs) const {
+        for (int i = 0; i < static_cast<int>(lines.size()); ++i)
+            if (lines[i].virtualMs >= runMs) return i;
+        return -1;
+    }
+    // The straight frame a part starts with.
+    int PartStart(const std::string& part) const {
+        for (int i = 0; i < static_cast<int>(straight.size()); ++i)
+            if (straight[i].part == part && straight[i].half > 0) return i;
+        return -1;
+    }
+    int ShowMs(int i) const { return std::stoi(lines[i].showMs); }
+
+    void ExpectEveryFrameIsStraightPlay() const {
+        ASSERT_FALSE(lines.empty());
+        for (int i = 0; i < static_cast<int>(lines.size()); ++i) {
+            const int s = Straight(i);
+            ASSERT_GE(s, 0) << "a place straight play never shows: " << Describe(lines[i]);
+            ASSERT_TRUE(straight[s].sameFrame(lines[i]))
+                << "session " << Describe(lines[i]) << ", straight " << Describe(straight[s]);
+        }
+    }
+    // The session frame i is the straight frame that follows session frame j.
+    bool Follows(int i, int j) const { return i > 0 && j >= 0 && Straight(i) == Straight(j) + 1; }
+};
+
+}  // namespace
+
+TEST(Viewer, PauseStepSeekJumpAndLoopLandOnStraightPlayAt60fps) {
+    const SSession s(60,
+                     {"--keys",
+                      "6000:Space,6500:.,7000:.,7500:Right,8000:.,8500:Space,10000:Left,12000:PageDown,"
+                      "13000:PageDown,14000:PageDown,15000:PageDown,16000:l,30000:l,38000:PageUp"},
+                     40000);
+    s.ExpectEveryFrameIsStraightPlay();
+
+    // Paused: nothing is shown until a step, and each step shows the next
+    // frame of straight play.
+    const int paused = s.At(6000) - 1, step1 = s.At(6000), step2 = s.At(6500 + 1);
+    ASSERT_GE(paused, 0);
+    EXPECT_EQ(s.lines[step1].virtualMs, 6500);
+    EXPECT_EQ(s.lines[step2].virtualMs, 7000);
+    EXPECT_TRUE(s.Follows(step1, paused));
+    EXPECT_TRUE(s.Follows(step2, step1));
+    // A seek while paused shows the frame it lands on and stays paused.
+    const int landed = s.At(7500);
+    EXPECT_EQ(s.lines[landed].virtualMs, 7500);
+    const int target = s.ShowMs(step2) + 10000;
+    EXPECT_GE(s.ShowMs(landed), target);
+    EXPECT_LT(s.ShowMs(landed), target + 17);
+    const int step3 = s.At(7501);
+    EXPECT_EQ(s.lines[step3].virtualMs, 8000);
+    EXPECT_TRUE(s.Follows(step3, landed));
+    // Resumed: frame after frame again, from the step on.
+    const int resumed = s.At(8001);
+    EXPECT_TRUE(s.Follows(resumed, step3));
+    EXPECT_TRUE(s.Follows(resumed + 1, resumed));
+
+    // Back 10 s.
+    const int before = s.At(10000) - 1, back = s.At(10000);
+    EXPECT_GE(s.ShowMs(back), s.ShowMs(before) - 10000);
+    EXPECT_LT(s.ShowMs(back), s.ShowMs(before) - 10000 + 17);
+
+    // Four jumps to the next part: pillars, digits, credits, smileys, each at
+    // its first frame.
+    const char* const next[] = {"qvn_cPartPillars", "qvn_cPartDigits", "qvn_cPartCredits", "qvn_cPartSmileys"};
+    for (int k = 0; k < 4; ++k) {
+        const int at = s.At(12000 + 1000 * k);
+        EXPECT_EQ(s.Straight(at), s.PartStart(next[k])) << next[k];
+    }
+
+    // Looping the smileys from 16 s to 30 s: when the part ends, its first
+    // frame comes again, and after the loop is let go (in its third run,
+    // which ends at about 36.5 s) the tube follows.
+    const int smileysStart = s.PartStart("qvn_cPartSmileys");
+    int loops = 0, intoTube = 0;
+    for (int i = s.At(16000); i < s.At(38000); ++i) {
+        if (s.lines[i].virtualMs < 30000 && s.Straight(i) == smileysStart) ++loops;
+        if (s.lines[i].part == "qvn_cPartTube") ++intoTube;
+        ASSERT_TRUE(s.lines[i].part == "qvn_cPartSmileys" || s.lines[i].virtualMs > 30000) << Describe(s.lines[i]);
+    }
+    EXPECT_EQ(loops, 2);  // the part lasts about 7 s: two wraps before 30 s
+    EXPECT_GT(intoTube, 0);
+    // Back to the part before the tube.
+    EXPECT_EQ(s.Straight(s.At(38000)), smileysStart);
+}
+
+TEST(Viewer, SeeksAcrossTheHalvesAndJumpsAt15fps) {
+    // From 24 s into the glon, 10 s on is past the first half's end: the
+    // timeline runs on through the interlude into the second half. Page Up
+    // from there is the glon, Page Down the second half's first part, and
+    // 10 s back from its start the glon again.
+    const SSession s(15, {"--start", "glon", "--keys", "24000:Right,26000:PageUp,27000:PageDown,28000:Left"}, 30000);
+    s.ExpectEveryFrameIsStraightPlay();
+    const SLine& over = s.lines[s.At(24000)];
+    EXPECT_EQ(over.half, 2);
+    EXPECT_EQ(over.part, "qvn_cPartChromaTunnel");
+    EXPECT_EQ(s.Straight(s.At(26000)), s.PartStart("qvn_cPartGlon"));
+    EXPECT_EQ(s.Straight(s.At(27000)), s.PartStart("qvn_cPartChromaTunnel"));
+    const SLine& back = s.lines[s.At(28000)];
+    EXPECT_EQ(back.half, 1);
+    EXPECT_EQ(back.part, "qvn_cPartGlon");
+}
+
+TEST(Viewer, TheLastPartLoopsAndEscapeStillEndsTheShowAt15fps) {
+    const SSession s(15, {"--start", "scroller", "--keys", "1000:l,3000:Right,3500:Right,4000:Right,4500:Right,"
+                                                            "5000:Right,5500:Right,6000:Right,6500:Right,7000:Right,"
+                                                            "20000:Escape"},
+                     -1);
+    s.ExpectEveryFrameIsStraightPlay();
+    // Nine seeks of 10 s from 1 s in reach 91 s of a part about 98 s long:
+    // it ends a few seconds later, and plays again from its first frame.
+    const int start = s.PartStart("qvn_cPartScroller");
+    int starts = 0;
+    for (int i = 0; i < static_cast<int>(s.lines.size()); ++i)
+        if (s.Straight(i) == start) ++starts;
+    EXPECT_EQ(starts, 2);
+    // Escape ends the session at 20 s.
+    EXPECT_LT(s.lines.back().virtualMs, 20000);
+    EXPECT_GE(s.lines.back().virtualMs, 20000 - 67);
+}
