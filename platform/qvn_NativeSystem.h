@@ -7,3 +7,5 @@
 qvn_cSystemServices* qvn_NativeSystemServices();
 // Gives the platform back what the backend took (called once, at exit).
 void qvn_NativeShutdown();
+// Gives the processor a rest for about ms milliseconds.
+void qvn_NativeSleep(int ms);

@@ -31,3 +31,5 @@ qvn_cSystemServices* qvn_NativeSystemServices() {
 }
 
 void qvn_NativeShutdown() { SDL_Quit(); }
+
+void qvn_NativeSleep(int ms) { SDL_Delay(ms > 0 ? static_cast<Uint32>(ms) : 0u); }

@@ -27,3 +27,5 @@ qvn_cSystemServices* qvn_NativeSystemServices() {
 }
 
 void qvn_NativeShutdown() {}
+
+void qvn_NativeSleep(int ms) { Sleep(ms > 0 ? static_cast<DWORD>(ms) : 0u); }

@@ -301,6 +301,12 @@ void qvn_cEngDisplay::Clear() {
         LogMessage("ClearSurface_Software failed\n");
 }
 
+// The viewer's screenshot and paused picture: the flipping chain keeps no
+// copy of the shown frame, so these are not offered here.
+void qvn_cEngDisplay::Represent() {}
+bool qvn_cEngDisplay::PresentedFrame(std::vector<uint16_t>*) { return false; }
+bool qvn_cEngDisplay::WindowPicture(std::vector<uint32_t>*, int*, int*) { return false; }
+
 void qvn_cEngDisplay::Flip() {
     if (!m_pPrimary) return;
     if (!m_bWindowed) {

@@ -20,6 +20,11 @@ public:
 
     // The last presented frame (what a viewer would see).
     const std::vector<uint16_t>& Presented() const { return m_Presented; }
+    bool PresentedFrame(std::vector<uint16_t>* frame) override {
+        if (m_nFlips == 0) return false;
+        *frame = m_Presented;
+        return true;
+    }
     int FlipCount() const { return m_nFlips; }
 
 private:

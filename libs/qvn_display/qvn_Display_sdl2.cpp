@@ -10,6 +10,7 @@
 #include "qvn_EngDisplay.h"
 #include "qvn_ShowStats.h"
 #include "qvn_ErrorLog.h"
+#include "qvn_Overlay.h"
 #include "qvn_SdlContext_sdl2.h"
 
 namespace {
@@ -18,6 +19,9 @@ struct SSdlDisplay {
     SDL_Renderer* renderer = nullptr;
     SDL_Texture* texture = nullptr;
     std::vector<uint16_t> surface;  // the system-memory back surface
+    std::vector<uint16_t> presented;  // what the last flip showed
+    SDL_Texture* overlay = nullptr;   // the viewer's overlay
+    int overlayW = 0, overlayH = 0;
     bool fullscreen = false;
     bool vsync = false;
     Uint64 frameTicks = 0;  // performance-counter ticks per displayed frame
@@ -76,6 +80,7 @@ qvn_cEngDisplay::~qvn_cEngDisplay() {
     std::free(g_p16bitsScreenBuffer);
     g_p16bitsScreenBuffer = nullptr;
     if (SSdlDisplay* s = State(this)) {
+        if (s->overlay) SDL_DestroyTexture(s->overlay);
         if (s->texture) SDL_DestroyTexture(s->texture);
         if (s->renderer) SDL_DestroyRenderer(s->renderer);
         delete s;
@@ -199,6 +204,61 @@ void qvn_cEngDisplay::Clear() {
     std::fill(s->surface.begin(), s->surface.end(), 0);
 }
 
+// The window's picture of the presented frame: the frame scaled and
+// letterboxed, the overlay over it.
+static void Compose(SSdlDisplay* s, int width, int height) {
+    int outW = 0, outH = 0;
+    SDL_GetRendererOutputSize(s->renderer, &outW, &outH);
+    SDL_SetRenderDrawColor(s->renderer, 0, 0, 0, 255);
+    SDL_RenderClear(s->renderer);
+    SDL_Rect dst = FitRect(outW, outH, width, height);
+    SDL_RenderCopy(s->renderer, s->texture, nullptr, &dst);
+    const qvn_SOverlayPicture* overlay = g_pfnQvnOverlay ? g_pfnQvnOverlay() : nullptr;
+    if (!overlay || overlay->width <= 0 || overlay->height <= 0) return;
+    if (!s->overlay || s->overlayW != overlay->width || s->overlayH != overlay->height) {
+        if (s->overlay) SDL_DestroyTexture(s->overlay);
+        s->overlay = SDL_CreateTexture(s->renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
+                                       overlay->width, overlay->height);
+        s->overlayW = overlay->width;
+        s->overlayH = overlay->height;
+        if (!s->overlay) return;
+        SDL_SetTextureBlendMode(s->overlay, SDL_BLENDMODE_BLEND);
+    }
+    SDL_UpdateTexture(s->overlay, nullptr, overlay->argb.data(), overlay->width * 4);
+    const qvn_SOverlayRect r = qvn_OverlayRect(dst.x, dst.y, dst.w, dst.h, overlay->width, overlay->height);
+    const SDL_Rect to = {r.x, r.y, r.w, r.h};
+    SDL_RenderCopy(s->renderer, s->overlay, nullptr, &to);
+}
+
+void qvn_cEngDisplay::Represent() {
+    SSdlDisplay* s = State(this);
+    if (!s || !s->renderer || !s->texture) return;
+    Compose(s, m_nWidth, m_nHeight);
+    SDL_RenderPresent(s->renderer);
+}
+
+bool qvn_cEngDisplay::PresentedFrame(std::vector<uint16_t>* frame) {
+    SSdlDisplay* s = State(this);
+    if (!s || s->presented.empty()) return false;
+    *frame = s->presented;
+    return true;
+}
+
+bool qvn_cEngDisplay::WindowPicture(std::vector<uint32_t>* rgb, int* width, int* height) {
+    SSdlDisplay* s = State(this);
+    if (!s || !s->renderer || !s->texture) return false;
+    Compose(s, m_nWidth, m_nHeight);
+    int outW = 0, outH = 0;
+    SDL_GetRendererOutputSize(s->renderer, &outW, &outH);
+    if (outW <= 0 || outH <= 0) return false;
+    rgb->assign(static_cast<size_t>(outW) * outH, 0);
+    if (SDL_RenderReadPixels(s->renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, rgb->data(), outW * 4) != 0) return false;
+    for (uint32_t& p : *rgb) p &= 0xFFFFFF;
+    *width = outW;
+    *height = outH;
+    return true;
+}
+
 void qvn_cEngDisplay::Flip() {
     SSdlDisplay* s = State(this);
     if (!s || !s->renderer) return;
@@ -206,12 +266,8 @@ void qvn_cEngDisplay::Flip() {
         LogMessage("Error while trying to flip : 1\n");
         return;
     }
-    int outW = 0, outH = 0;
-    SDL_GetRendererOutputSize(s->renderer, &outW, &outH);
-    SDL_SetRenderDrawColor(s->renderer, 0, 0, 0, 255);
-    SDL_RenderClear(s->renderer);
-    SDL_Rect dst = FitRect(outW, outH, m_nWidth, m_nHeight);
-    SDL_RenderCopy(s->renderer, s->texture, nullptr, &dst);
+    s->presented = s->surface;
+    Compose(s, m_nWidth, m_nHeight);
     SDL_RenderPresent(s->renderer);
 
     // Pace to the display's refresh even when the renderer does not wait for

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "qvn_PixelFormat.h"
 
@@ -29,6 +30,22 @@ public:
     virtual void Clear() {}
     virtual void Flip() {}
     virtual ~qvn_cDisplayBase() = default;
+
+    // The viewer, while paused: shows the last presented frame again, with
+    // the overlay as it is now.
+    virtual void Represent() {}
+    // The last presented frame, exactly (5-6-5, m_nWidth x m_nHeight); false
+    // when the display keeps none.
+    virtual bool PresentedFrame(std::vector<uint16_t>* frame) {
+        (void)frame;
+        return false;
+    }
+    // The window's picture as shown (0x00RRGGBB, row 0 on top), overlay
+    // included; false when there is no window.
+    virtual bool WindowPicture(std::vector<uint32_t>* rgb, int* width, int* height) {
+        (void)rgb, (void)width, (void)height;
+        return false;
+    }
 
     int32_t m_nHeight, m_nWidth, m_nBpp;
     int32_t m_bWindowed;  // 1 windowed, 0 full screen
@@ -95,6 +112,9 @@ public:
     void Clear() override;
     void Flip() override;
     ~qvn_cEngDisplay() override;
+    void Represent() override;
+    bool PresentedFrame(std::vector<uint16_t>* frame) override;
+    bool WindowPicture(std::vector<uint32_t>* rgb, int* width, int* height) override;
     // Picks the device whose driver name is deviceName ("NoSelection": the
     // first one), takes the screen and builds the surfaces.
     virtual bool Init(const char* deviceName, int width, int height, int bpp, int windowed);

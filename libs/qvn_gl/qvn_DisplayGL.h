@@ -63,6 +63,11 @@ public:
     bool Init(const char* deviceName, int width, int height, int bpp, int windowed) override;
     void Flip() override;
     const std::vector<uint16_t>& Presented() const { return m_Presented; }
+    bool PresentedFrame(std::vector<uint16_t>* frame) override {
+        if (m_Presented.empty()) return false;
+        *frame = m_Presented;
+        return true;
+    }
     int FlipCount() const { return m_nFlips; }
     // What the context is ("llvmpipe ... | OpenGL ES 3.2 Mesa ..."), empty
     // before Init.
@@ -87,11 +92,18 @@ public:
     ~qvn_cScreenGLDisplay() override;
     bool Init(const char* deviceName, int width, int height, int bpp, int windowed) override;
     void Flip() override;
+    void Represent() override;
+    bool PresentedFrame(std::vector<uint16_t>* frame) override;
+    bool WindowPicture(std::vector<uint32_t>* rgb, int* width, int* height) override;
 
 protected:
     bool MakeCurrent() override;
 
 private:
+    // The window's picture of the target: scaled, letterboxed, the overlay
+    // over it; false when the window has no size.
+    bool Compose(int* outW, int* outH);
+
     void* m_pWindowState = nullptr;  // the backend's own record
 };
 

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "qvn_DisplayGL.h"
+#include "qvn_Overlay.h"
 #include "qvn_ErrorLog.h"
 #include "qvn_SdlContext_sdl2.h"
 #include "qvn_ShowStats.h"
@@ -169,16 +170,48 @@ bool qvn_cScreenGLDisplay::Init(const char* deviceName, int width, int height, i
     return true;
 }
 
+bool qvn_cScreenGLDisplay::Compose(int* outW, int* outH) {
+    SDL_GL_GetDrawableSize(qvn_Sdl().window, outW, outH);
+    if (*outW <= 0 || *outH <= 0) return false;
+    const SDL_Rect dst = FitRect(*outW, *outH, m_nWidth, m_nHeight);
+    m_Device.Present(*outW, *outH, dst.x, dst.y, dst.w, dst.h);
+    const qvn_SOverlayPicture* overlay = g_pfnQvnOverlay ? g_pfnQvnOverlay() : nullptr;
+    if (overlay && overlay->width > 0 && overlay->height > 0) {
+        const qvn_SOverlayRect r = qvn_OverlayRect(dst.x, dst.y, dst.w, dst.h, overlay->width, overlay->height);
+        m_Device.PresentOverlay(overlay->argb.data(), overlay->width, overlay->height, *outH, r.x, r.y, r.w, r.h);
+    }
+    return true;
+}
+
+void qvn_cScreenGLDisplay::Represent() {
+    if (!m_pWindowState || !MakeCurrent()) return;
+    int outW = 0, outH = 0;
+    Compose(&outW, &outH);
+    SDL_GL_SwapWindow(qvn_Sdl().window);
+}
+
+bool qvn_cScreenGLDisplay::PresentedFrame(std::vector<uint16_t>* frame) {
+    // Nothing is drawn between a flip and the viewer's request: the target,
+    // or the CPU copy when that is newer, is the frame shown.
+    if (!m_pWindowState || !MakeCurrent()) return false;
+    SyncToCpu();
+    *frame = m_Frame;
+    return !frame->empty();
+}
+
+bool qvn_cScreenGLDisplay::WindowPicture(std::vector<uint32_t>* rgb, int* width, int* height) {
+    if (!m_pWindowState || !MakeCurrent()) return false;
+    SyncToGpu();
+    if (!Compose(width, height)) return false;
+    return m_Device.ReadWindow(*width, *height, rgb);
+}
+
 void qvn_cScreenGLDisplay::Flip() {
     SGLWindow* s = static_cast<SGLWindow*>(m_pWindowState);
     if (!s || !MakeCurrent()) return;
     SyncToGpu();
     int outW = 0, outH = 0;
-    SDL_GL_GetDrawableSize(qvn_Sdl().window, &outW, &outH);
-    if (outW > 0 && outH > 0) {
-        const SDL_Rect dst = FitRect(outW, outH, m_nWidth, m_nHeight);
-        m_Device.Present(outW, outH, dst.x, dst.y, dst.w, dst.h);
-    }
+    Compose(&outW, &outH);
     SDL_GL_SwapWindow(qvn_Sdl().window);
 
     // Pace to the refresh even when the swap does not wait for vertical

@@ -55,6 +55,11 @@ public:
     // Shows the target in the window's framebuffer at (x, y, w, h) of an
     // output of outW x outH, top-left origin, nearest neighbour, black around.
     void Present(int outW, int outH, int x, int y, int w, int h);
+    // Over what Present drew: a picture (0xAARRGGBB, row 0 on top) shown
+    // opaque at (x, y, w, h), nearest neighbour.
+    void PresentOverlay(const uint32_t* argb, int width, int height, int outH, int x, int y, int w, int h);
+    // The window's framebuffer as Present left it (0x00RRGGBB, row 0 on top).
+    bool ReadWindow(int outW, int outH, std::vector<uint32_t>* rgb);
 
     // A 256 x 256 texture from texels in memory order R, G, B, A; repeating,
     // bilinear. 0 when it cannot be made.
@@ -75,6 +80,9 @@ private:
     bool m_bReadRgb565 = true;  // the target reads back as packed 5-6-5
     std::vector<uint8_t> m_ReadScratch;
     int m_nDrawCalls = 0;
+    uint32_t m_nOverlayTexture = 0, m_nOverlayFramebuffer = 0;
+    int m_nOverlayW = 0, m_nOverlayH = 0;
+    std::vector<uint8_t> m_OverlayScratch;
 };
 
 // The device of the display that owns the current context; textures reach

@@ -149,6 +149,10 @@ bool qvn_cGLDevice::Init(int width, int height) {
 }
 
 void qvn_cGLDevice::Shutdown() {
+    if (m_nOverlayFramebuffer) glDeleteFramebuffers(1, &m_nOverlayFramebuffer);
+    if (m_nOverlayTexture) glDeleteTextures(1, &m_nOverlayTexture);
+    m_nOverlayFramebuffer = m_nOverlayTexture = 0;
+    m_nOverlayW = m_nOverlayH = 0;
     if (m_nBuffer) glDeleteBuffers(1, &m_nBuffer);
     if (m_nVertexArray) glDeleteVertexArrays(1, &m_nVertexArray);
     if (m_nProgram) glDeleteProgram(m_nProgram);
@@ -255,6 +259,61 @@ void qvn_cGLDevice::Present(int outW, int outH, int x, int y, int w, int h) {
     // The target's row 0 is the top row; the window's is the bottom one.
     glBlitFramebuffer(0, 0, m_nWidth, m_nHeight, x, outH - y, x + w, outH - y - h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
+}
+
+void qvn_cGLDevice::PresentOverlay(const uint32_t* argb, int width, int height, int outH, int x, int y, int w,
+                                   int h) {
+    if (!argb || width <= 0 || height <= 0) return;
+    if (!m_nOverlayTexture || width != m_nOverlayW || height != m_nOverlayH) {
+        if (m_nOverlayFramebuffer) glDeleteFramebuffers(1, &m_nOverlayFramebuffer);
+        if (m_nOverlayTexture) glDeleteTextures(1, &m_nOverlayTexture);
+        m_nOverlayFramebuffer = m_nOverlayTexture = 0;
+        GLuint texture = 0, framebuffer = 0;
+        glGenTextures(1, &texture);
+        glBindTexture(GL_TEXTURE_2D, texture);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+        glGenFramebuffers(1, &framebuffer);
+        glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);
+        const bool ok = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        m_nOverlayTexture = texture;
+        m_nOverlayFramebuffer = framebuffer;
+        m_nOverlayW = width;
+        m_nOverlayH = height;
+        if (!ok) return;
+    }
+    // Rows bottom first, bytes R, G, B, A: the blit below turns it upright.
+    m_OverlayScratch.resize(static_cast<size_t>(width) * height * 4);
+    for (int row = 0; row < height; ++row)
+        for (int col = 0; col < width; ++col) {
+            const uint32_t p = argb[static_cast<size_t>(row) * width + col];
+            uint8_t* d = &m_OverlayScratch[(static_cast<size_t>(row) * width + col) * 4];
+            d[0] = uint8_t(p >> 16), d[1] = uint8_t(p >> 8), d[2] = uint8_t(p), d[3] = 0xFF;
+        }
+    glBindTexture(GL_TEXTURE_2D, m_nOverlayTexture);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, m_OverlayScratch.data());
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, m_nOverlayFramebuffer);
+    glBlitFramebuffer(0, 0, width, height, x, outH - y, x + w, outH - y - h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+}
+
+bool qvn_cGLDevice::ReadWindow(int outW, int outH, std::vector<uint32_t>* rgb) {
+    if (outW <= 0 || outH <= 0) return false;
+    std::vector<uint8_t> bytes(static_cast<size_t>(outW) * outH * 4);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glReadPixels(0, 0, outW, outH, GL_RGBA, GL_UNSIGNED_BYTE, bytes.data());
+    if (glGetError() != GL_NO_ERROR) return false;
+    rgb->assign(static_cast<size_t>(outW) * outH, 0);
+    for (int row = 0; row < outH; ++row)
+        for (int col = 0; col < outW; ++col) {
+            const uint8_t* p = &bytes[(static_cast<size_t>(outH - 1 - row) * outW + col) * 4];
+            (*rgb)[static_cast<size_t>(row) * outW + col] = uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
+        }
+    return true;
 }
 
 uint32_t qvn_cGLDevice::CreateTexture(const uint8_t* rgba, int width, int height) {

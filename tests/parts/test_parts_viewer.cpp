@@ -3,19 +3,35 @@
 // shows must be the frame a straight run shows at the same place of the show,
 // and each key must have moved the show where it says.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <map>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "parts_Harness.h"
+#include "qvn_Main.h"
+#include "qvn_Random.h"
+#include "qvn_ShowParts.h"
 
 using namespace parts_test;
 
 namespace {
 
 using Key = std::pair<int, std::string>;  // half, show time
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
 
 struct SSession {
     std::vector<SLine> straight, lines;
@@ -158,4 +174,40 @@ TEST(Viewer, TheLastPartLoopsAndEscapeStillEndsTheShowAt15fps) {
     // Escape ends the session at 20 s.
     EXPECT_LT(s.lines.back().virtualMs, 20000);
     EXPECT_GE(s.lines.back().virtualMs, 20000 - 67);
+}
+
+TEST(Viewer, AScreenshotIsTheShownFrameExactlyAndNeverOverwritesAt15fps) {
+    // Paused at 1 s, two screenshots of the same frame and the overlay on:
+    // the capture writes each frame's PNG too, and the screenshots must be
+    // byte for byte the PNG of the frame shown (the overlay only ever goes
+    // on a window's picture).
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::path(testing::TempDir()) / ("qvn_viewer_shot" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    const std::string capture = (dir / "cap").string(), log = (dir / "run.errorlog").string();
+    const std::vector<std::string> args = {"demo_sw", "--capture", capture, "--fps", "15", "--start", "pillars",
+                                           "--datas", DataDir(), "--log", log, "--viewer", "--keys",
+                                           "1000:Space,1500:Tab,2000:F9,2500:F9,3000:Space", "--quit-at", "4000"};
+    std::vector<const char*> argv;
+    for (const std::string& a : args) argv.push_back(a.c_str());
+    qvn_ResetShowState();
+    qvn_srand(1);
+    ASSERT_EQ(qvn_ProgramMain(static_cast<int>(argv.size()), argv.data(), nullptr, 0, ""), 0);
+    const std::vector<SLine> lines = Lines(ReadFile(dir / "cap" / "frames.txt"));
+    // The last frame shown before the pause at 1 s: frame 14 at 15 fps.
+    ASSERT_GT(lines.size(), 16u);
+    char frameName[32];
+    std::snprintf(frameName, sizeof frameName, "frame_%06d.png", lines[14].frame);
+    const std::string frame = ReadFile(dir / "cap" / frameName);
+    ASSERT_FALSE(frame.empty());
+    std::vector<std::string> shots;
+    for (const auto& entry : fs::directory_iterator(dir / "cap"))
+        if (entry.path().filename().string().rfind("screenshot_", 0) == 0) shots.push_back(entry.path().string());
+    std::sort(shots.begin(), shots.end());
+    ASSERT_EQ(shots.size(), 2u);
+    // Named after the show's timeline (the pillars start at 22.083 s).
+    EXPECT_EQ(fs::path(shots[0]).filename().string(), "screenshot_00-23.016.png");
+    EXPECT_EQ(fs::path(shots[1]).filename().string(), "screenshot_00-23.016_2.png");
+    for (const std::string& shot : shots) EXPECT_TRUE(ReadFile(shot) == frame) << shot;
+    fs::remove_all(dir);
 }
