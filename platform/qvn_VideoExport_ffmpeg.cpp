@@ -238,7 +238,7 @@ private:
             // Same size: only the colour conversion, with the chroma taken
             // from every pixel.
             m_pSws = sws_getContext(c->width, c->height, AV_PIX_FMT_0RGB32, c->width, c->height, AV_PIX_FMT_YUV420P,
-                                    SWS_BILINEAR | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INP, nullptr, nullptr, nullptr);
+                                    SWS_AREA | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INP, nullptr, nullptr, nullptr);
             if (!m_pSws) return false;
             const int* rgb = sws_getCoefficients(SWS_CS_DEFAULT);
             const int* yuv = sws_getCoefficients(SWS_CS_ITU709);
