@@ -17,8 +17,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// Each case its own folder: CTest runs them side by side.
 int RunDemo(const std::string& args, std::string* output) {
-    const fs::path dir = fs::path(testing::TempDir()) / "qvn_video_options";
+    const fs::path dir = fs::path(testing::TempDir()) / ("qvn_video_options_" + std::string(
+                             testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(dir);
     fs::create_directories(dir);
     const std::string cmd = "cd '" + dir.string() + "' && '" QVN_DEMO_SW "' " + args + " > out.txt 2>&1";
@@ -109,7 +111,8 @@ TEST(VideoOptions, AFileThatCannotBeWrittenIsReportedBeforeTheShow) {
         EXPECT_NE(out.find("video export is not built into this program"), std::string::npos) << out;
     }
     // Nothing was played.
-    EXPECT_FALSE(fs::exists(fs::path(testing::TempDir()) / "qvn_video_options" / "c" / "audio.wav"));
+    EXPECT_FALSE(fs::exists(fs::path(testing::TempDir()) /
+                            "qvn_video_options_AFileThatCannotBeWrittenIsReportedBeforeTheShow" / "c" / "audio.wav"));
 }
 
 TEST(VideoOptions, ProgressLine) {
