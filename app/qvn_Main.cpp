@@ -20,11 +20,13 @@
 #include "qvn_Sequencer.h"
 #include "qvn_ShowStats.h"
 #include "qvn_StartPoint.h"
+#include "qvn_StopPoint.h"
 #include "qvn_Storyboard.h"
 #include "qvn_Viewer.h"
 #include "qvn_StreamDevice_capture.h"
 #include "qvn_SoundPlayer.h"
 #include "qvn_System.h"
+#include "qvn_VideoExport.h"
 #include "qvn_Window.h"
 
 // Created before the entry point runs, so every run starts a fresh log; the
@@ -232,6 +234,21 @@ void ViewerIdle() {
 
 }  // namespace
 
+// The video file of a capture run (--video), opened before the show plays so
+// a file that cannot be made is reported at once.
+static std::unique_ptr<qvn_cVideoExport> OpenVideo(const qvn_SOptions& options) {
+    qvn_SVideoSettings settings;
+    settings.path = options.videoPath;
+    settings.scale = options.videoScale;
+    settings.fps = options.fps;
+    settings.plannedMs = qvn_VideoPlannedMs(options.start, options.stop, options.quitAtMs);
+    settings.progress = true;
+    std::string error;
+    std::unique_ptr<qvn_cVideoExport> video = qvn_cVideoExport::Open(settings, &error);
+    if (!video) std::fprintf(stderr, "%s: %s\n", kQvnProgramName, error.c_str());
+    return video;
+}
+
 static bool CaptureShowClock(int* ms) {
     if (!g_pMusic || !g_pMusic->m_pDecoder) return false;
     *ms = g_pMusic->GetTimePosition();
@@ -260,6 +277,8 @@ int qvn_ProgramMain(int argc, const char* const* argv, void* hInstance, int nCmd
     g_nDisplayScale = options.scale;
     FindDataDir(options, exeDir);
 
+    std::unique_ptr<qvn_cVideoExport> video;
+    if (options.capture && !options.videoPath.empty() && !(video = OpenVideo(options))) return 1;
     std::unique_ptr<qvn_cCaptureSession> capture;
     qvn_cStoryboard storyboard;
     if (options.capture) {
@@ -274,6 +293,8 @@ int qvn_ProgramMain(int argc, const char* const* argv, void* hInstance, int nCmd
         settings.waitForStart = options.start.kind != qvn_SStartPoint::eKind::kNone && !options.viewer;
         if (!capture->Start(settings)) return 1;
         capture->SetShowClock(CaptureShowClock);
+        capture->SetSink(video.get());
+        if (video) qvn_CatchCaptureInterrupts();
         g_pCapture = capture.get();
         g_nCaptureQuitAtMs = options.quitAtMs;
         g_pCaptureKeys = options.keys.empty() ? nullptr : options.keys.data();
@@ -328,6 +349,7 @@ int qvn_ProgramMain(int argc, const char* const* argv, void* hInstance, int nCmd
             [](void* c) { static_cast<cStartClock*>(c)->OnPump(); }, startClock.get());
     }
     g_bQvnNoSound = options.noSound;
+    qvn_stop::Arm(options.stop);
 
     if (options.stats) qvn_ShowStatsEnable(options.capture, options.capture ? options.fps : 60);
     int exitCode = 0;
@@ -371,12 +393,19 @@ int qvn_ProgramMain(int argc, const char* const* argv, void* hInstance, int nCmd
     qvn_start::Disarm();
     qvn_viewer::Disable();
     g_pfnQvnOverlay = nullptr;
+    qvn_stop::Disarm();
     g_pCaptureKeys = nullptr;
     g_nCaptureKeys = 0;
     g_bQvnNoSound = false;
     if (capture) {
         capture->SetFrameListener(nullptr, nullptr);
         qvn_CloseCaptureAudio();
+        capture->SetSink(nullptr);
+        std::string error;
+        if (video && !video->Finish(&error)) {
+            std::fprintf(stderr, "%s: %s\n", kQvnProgramName, error.c_str());
+            exitCode = 1;
+        }
         capture->SetClockListener(nullptr, nullptr);
         capture->Finish();
         g_pCapture = nullptr;

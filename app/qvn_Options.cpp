@@ -4,6 +4,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "qvn_StopPoint.h"
+#include "qvn_VideoExport.h"
+
 static bool ParseInt(const char* text, int minimum, int maximum, int* out) {
     if (!text || !*text) return false;
     errno = 0;
@@ -86,6 +89,23 @@ bool qvn_ParseOptions(int argc, const char* const* argv, qvn_SOptions* o, std::s
             if (!qvn_ParseStartPoint(v, &o->start, error)) return false;
         } else if (!std::strcmp(arg, "--viewer")) {
             o->viewer = true;
+        } else if (!std::strcmp(arg, "--stop")) {
+            if (!value(&v)) return false;
+            if (!qvn_stop::Parse(v, &o->stop, error)) return false;
+        } else if (!std::strcmp(arg, "--video")) {
+            if (!value(&v)) return false;
+            if (qvn_VideoContainerOf(v) == qvn_eVideoContainer::kUnknown) {
+                *error = std::string("--video ") + v + ": the file must end in .mkv (lossless) or .mp4 (H.264)";
+                return false;
+            }
+            o->videoPath = v;
+        } else if (!std::strcmp(arg, "--video-scale")) {
+            if (!value(&v)) return false;
+            if (!ParseInt(v, 1, kQvnVideoMaxScale, &o->videoScale)) {
+                *error = "--video-scale takes a whole number from 1 to 8";
+                return false;
+            }
+            o->videoScaleGiven = true;
         } else if (!std::strcmp(arg, "--nosound")) {
             o->noSound = true;
         } else if (!std::strcmp(arg, "--keys")) {
@@ -110,6 +130,15 @@ bool qvn_ParseOptions(int argc, const char* const* argv, qvn_SOptions* o, std::s
         *error = "--keys only applies with --capture";
         return false;
     }
+    if (!o->capture && !o->videoPath.empty()) {
+        *error = "--video only applies with --capture (the video is made from a capture run)";
+        return false;
+    }
+    if (o->videoPath.empty() && o->videoScaleGiven) {
+        *error = "--video-scale only applies with --video";
+        return false;
+    }
+    if (!qvn_stop::CheckOrder(o->start, o->stop, error)) return false;
     if (!o->capture && !o->storyboardPath.empty()) {
         *error = "--storyboard only applies with --capture";
         return false;
@@ -139,6 +168,10 @@ const char* qvn_UsageText() {
            "                        or one character)\n"
            "  --storyboard FILE.png a grid of thumbnails, one every 2 s of show time\n"
            "  --stats               at exit, per part: frames, frame times, late frames or capture speed\n"
+           "  --video FILE          also write the run as one video with its sound: FILE.mkv is lossless\n"
+           "                        (FFV1 and FLAC), FILE.mp4 is H.264 and AAC for video sites; frames\n"
+           "                        are placed at their virtual_ms, so the sound stays in step\n"
+           "  --video-scale N       each pixel of the video is N x N (1 to 8; default 4: 1280 x 960)\n"
            "Starting elsewhere (every mode):\n"
            "  --start WHERE         show the frames from WHERE on, the same frames an uninterrupted\n"
            "                        run has there: the show is played from its start, unseen, first.\n"
@@ -150,6 +183,9 @@ const char* qvn_UsageText() {
            "                        frame numbers, virtual_ms, --frames, --quit-at, --keys and\n"
            "                        audio.wav count from WHERE; frames.txt's half and show_ms stay\n"
            "                        the show's.\n"
+           "  --stop WHERE          end the show where WHERE begins (same forms as --start); the frame\n"
+           "                        that reaches it is not shown: --start tube --stop glon shows the\n"
+           "                        tube and the travel that follows it\n"
            "  --nosound             open no sound device (the show keeps its timing)\n"
            "Watching:\n"
            "  --viewer              viewer keys (with --keys in capture mode too): Space pauses and\n"

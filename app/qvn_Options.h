@@ -34,6 +34,13 @@ struct qvn_SOptions {
     bool noSound = false;
     // Capture: key presses at run times (sorted).
     std::vector<qvn_SScriptedKey> keys;
+    // Where the show ends (kNone: its end); the frame that reaches it is not shown.
+    qvn_SStartPoint stop;
+    // Capture: the run as one video file (.mkv or .mp4), each pixel a
+    // videoScale x videoScale block.
+    std::string videoPath;
+    int videoScale = 4;
+    bool videoScaleGiven = false;
 };
 
 // Parses argv[1..argc-1]; false with a message in *error on a bad option.

@@ -12,6 +12,18 @@ const char* const kQvnWindowTitle = "DDraw Window to Full-Screen Switching Examp
 int32_t g_nCaptureQuitAtMs = -1;
 const qvn_SScriptedKey* g_pCaptureKeys = nullptr;
 int g_nCaptureKeys = 0;
+volatile std::sig_atomic_t g_nCaptureInterrupted = 0;
+
+static void OnInterruptSignal(int signal) {
+    g_nCaptureInterrupted = 1;
+    std::signal(signal, SIG_DFL);
+}
+
+void qvn_CatchCaptureInterrupts() {
+    g_nCaptureInterrupted = 0;
+    std::signal(SIGINT, OnInterruptSignal);
+    std::signal(SIGTERM, OnInterruptSignal);
+}
 
 qvn_cWindow::qvn_cWindow() : m_hInstance(nullptr), m_hWnd(nullptr), m_bQuitSeen(false), m_bQuitRequested(false), m_nNextScriptedKey(0) { g_pWindow = this; }
 
@@ -29,8 +41,8 @@ bool qvn_cWindow::PumpMessages() {
         else g_pCapture->OnPump();
         // The script's times count from the run's start: nothing is pressed
         // while the show is played up to a start point.
-        quit = false;
-        if (g_pCapture->RunStarted() && !seeking) {
+        quit = g_nCaptureInterrupted && !m_bQuitSeen;
+        if (!quit && g_pCapture->RunStarted() && !seeking) {
             const uint32_t now = g_pCapture->RunMs();
             // The scripted quit stands for Escape pressed at that moment.
             quit = !m_bQuitSeen && g_nCaptureQuitAtMs >= 0 && now >= static_cast<uint32_t>(g_nCaptureQuitAtMs);

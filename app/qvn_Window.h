@@ -3,6 +3,7 @@
 // the music fed.
 #pragma once
 
+#include <csignal>
 #include <cstdint>
 
 struct qvn_SScriptedKey;
@@ -25,6 +26,9 @@ public:
     // Ends the show from inside: the next pump reports the quit, as if the
     // viewer had closed the window (a part that cannot even start does this).
     void RequestQuit() { m_bQuitRequested = true; }
+    // Ends the show at once, as if the quit had just been taken from the
+    // queue: no pump runs, so no clock moves (a stop point's frame).
+    void EndShow() { m_bQuitRequested = m_bQuitSeen = true; }
 
     void* m_hInstance;
     void* m_hWnd;  // the native window, null until Create succeeds
@@ -52,3 +56,9 @@ extern int32_t g_nCaptureQuitAtMs;
 // act as they do live (Escape and F12 end the show, the others do nothing).
 extern const qvn_SScriptedKey* g_pCaptureKeys;
 extern int g_nCaptureKeys;
+// Capture mode: set by a signal (Ctrl+C, a request to terminate); the next
+// pump takes it as Escape, so the run's files are finished as on any quit.
+extern volatile std::sig_atomic_t g_nCaptureInterrupted;
+// Installs the handlers that set it; a second signal acts as it would
+// without them.
+void qvn_CatchCaptureInterrupts();

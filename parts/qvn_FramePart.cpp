@@ -9,6 +9,7 @@
 #include "qvn_ShowStats.h"
 #include "qvn_SoundPlayer.h"
 #include "qvn_StartPoint.h"
+#include "qvn_StopPoint.h"
 #include "qvn_Viewer.h"
 #include "qvn_Window.h"
 
@@ -114,6 +115,12 @@ void qvn_cFramePart::run() {
         // Before the start point frames are played but not presented: what
         // only makes the picture (compositing, flip) is skipped.
         const bool shown = qvn_start::BeginFrame(t);
+        // The frame that reaches a stop point is not played: the show ends
+        // before it, with no clock moved.
+        if (qvn_stop::Reached()) {
+            if (g_pWindow) g_pWindow->EndShow();
+            break;
+        }
         beforeClear(t);
         display->Clear();
         drawScene(eScenePass::kUnder);

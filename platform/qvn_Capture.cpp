@@ -71,6 +71,7 @@ void qvn_cCaptureSession::OnFlip(const uint16_t* pixels, int width, int height, 
                              m_nPartRuns);
     if (m_pFrameListener && haveClock && m_nPhase > 0)
         m_pFrameListener(pixels, width, height, pitchPixels, m_nPhase, showMs, part, m_pFrameListenerContext);
+    if (m_pSink) m_pSink->OnRunFrame(pixels, width, height, pitchPixels, m_nFrame + m_nIdlePeriods - m_nRunOriginPeriods);
     int frame = static_cast<int>(runFrame);
     if (m_Settings.firstPngFrame >= 0 && frame >= m_Settings.firstPngFrame &&
         (m_Settings.lastPngFrame < 0 || frame <= m_Settings.lastPngFrame)) {

@@ -22,6 +22,24 @@ struct qvn_SCaptureSettings {
     bool waitForStart = false;
 };
 
+// Another consumer of what a run shows and plays (the video export): the
+// frames as presented and exactly the samples audio.wav gets, both counted
+// from the run's start.
+class qvn_cCaptureSink {
+public:
+    virtual ~qvn_cCaptureSink() = default;
+    // audio.wav was opened (16-bit stereo at this rate); no sample comes
+    // before this.
+    virtual void OnAudioOpened(int sampleRate) = 0;
+    // A presented frame of the run. runPeriod is its time in frame periods
+    // from the run's start (virtual_ms in frames.txt): a period in which no
+    // frame was flipped (a part waiting for its time) counts, so the frame
+    // stays in step with the sound.
+    virtual void OnRunFrame(const uint16_t* pixels, int width, int height, int pitchPixels, uint32_t runPeriod) = 0;
+    // Bytes appended to audio.wav's data (16-bit little-endian stereo).
+    virtual void OnRunAudio(const uint8_t* bytes, size_t count) = 0;
+};
+
 class qvn_cCaptureSession : public qvn_cSystemServices {
 public:
     qvn_cCaptureSession() = default;
@@ -97,6 +115,10 @@ public:
         m_pListenerContext = context;
     }
 
+    // The run's frames and sound also go here (null: nowhere else).
+    void SetSink(qvn_cCaptureSink* sink) { m_pSink = sink; }
+    qvn_cCaptureSink* Sink() const { return m_pSink; }
+
     // System services of the capture mode.
     uint32_t TickCount() override { return VirtualMs(); }
     void DebugOutput(const char* text) override;
@@ -120,6 +142,7 @@ private:
     ShowClockFn m_pShowClock = nullptr;
     ClockListener m_pListener = nullptr;
     void* m_pListenerContext = nullptr;
+    qvn_cCaptureSink* m_pSink = nullptr;
 };
 
 // Non-null in capture mode.

@@ -145,6 +145,8 @@ void SetPhase(int phase) { g_State.phase = phase; }
 void SetPart(const char* className) { g_State.part = className; }
 
 int32_t TimelineMs() { return g_State.timeline; }
+int Phase() { return g_State.phase; }
+const char* Part() { return g_State.part; }
 
 bool BeginFrame(int32_t showMs) {
     const uint32_t ticks = qvn_sys::TickCount();

@@ -64,7 +64,11 @@ void SkippedFlip();
 // The message pump calls this on every pass.
 void Pumped();
 
-// The show's timeline at the last frame (see qvn_SStartPoint::ms).
+// The show's timeline at the last frame (see qvn_SStartPoint::ms); -1
+// before a half has played.
 int32_t TimelineMs();
+// Where the show is, as the sequencer last said (the stop point reads it).
+int Phase();
+const char* Part();
 
 }  // namespace qvn_start

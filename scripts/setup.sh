@@ -8,14 +8,17 @@ QVN_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 QVN_JOBS=${QVN_JOBS:-$(nproc 2>/dev/null || echo 2)}
 
 # What the native programs and their tools need (demo_hw draws through
-# OpenGL: libepoxy for the functions, EGL and Mesa for the headless context).
+# OpenGL: libepoxy for the functions, EGL and Mesa for the headless context;
+# the FFmpeg libraries for --video).
 QVN_PACKAGES_PLAY="build-essential cmake pkg-config zlib1g-dev libsdl2-dev libjpeg62-turbo-dev libmp3lame-dev
-  libfreetype-dev fonts-dejavu-core libepoxy-dev libegl-dev libgles-dev libegl-mesa0 libgl1-mesa-dri"
+  libfreetype-dev fonts-dejavu-core libepoxy-dev libegl-dev libgles-dev libegl-mesa0 libgl1-mesa-dri
+  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev"
 # What the tests add: test frameworks, the oracle libraries, the Windows
 # cross-compilers and Wine to run the Windows build, fuzzing with clang.
 QVN_PACKAGES_TEST="libgtest-dev libbenchmark-dev libpng-dev libturbojpeg0-dev libmpg123-dev clang libclang-rt-14-dev
   g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 mingw-w64-i686-dev mingw-w64-x86-64-dev libz-mingw-w64-dev
-  wine wine64 xvfb xauth xdotool pulseaudio imagemagick mpg123"
+  wine wine64 xvfb xauth xdotool pulseaudio imagemagick mpg123
+  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev"
 
 qvn_install_packages() {
   local missing=() p

@@ -30,6 +30,7 @@ public:
         m_nDataBytes = 0;
         m_nDroppedBytes = 0;
         WriteHeader();
+        if (g_pCapture && g_pCapture->Sink()) g_pCapture->Sink()->OnAudioOpened(rate);
         return true;
     }
     void Close() {
@@ -48,6 +49,7 @@ public:
         }
         std::fwrite(bytes, 1, count, m_pFile);
         m_nDataBytes += static_cast<uint32_t>(count);
+        if (g_pCapture && g_pCapture->Sink()) g_pCapture->Sink()->OnRunAudio(bytes, count);
     }
     // Keeps the header's sizes true after every frame, so the file is valid
     // however the run ends.
