@@ -205,7 +205,7 @@ private:
             c->color_primaries = AVCOL_PRI_BT709;
             c->color_trc = AVCOL_TRC_BT709;
             c->thread_count = 0;
-            av_opt_set(c->priv_data, "preset", "fast", 0);
+            av_opt_set(c->priv_data, "preset", "veryfast", 0);
             // Constant quality high enough that the upscaled pixels stay
             // crisp; an encoder without that setting gets a generous rate.
             if (av_opt_set(c->priv_data, "crf", "17", 0) < 0) c->bit_rate = 20000000;
