@@ -435,14 +435,37 @@ void qvn_cBitmap::zoom(float fZoomX, float fZoomY) {
     const ZoomAxis ay = ZoomRange(zy, m_nSizeY);
     if (ax.dstCount <= 0 || ay.dstCount <= 0) return;
     const int64_t lastCol = m_nSizeX - 1, lastRow = m_nSizeY - 1;
+    // The source column of every destination column is the same on every
+    // row: worked out once (on the stack, so a frame allocates nothing) for
+    // pictures up to kMaxTableColumns wide.
+    constexpr int64_t kMaxTableColumns = 2048;
+    int32_t columns[kMaxTableColumns];
+    const bool table = ax.dstCount <= kMaxTableColumns;
+    if (table) {
+        int64_t colPos = ax.srcStart;
+        for (int64_t x = 0; x < ax.dstCount; ++x, colPos += ax.step)
+            columns[x] = static_cast<int32_t>((colPos >> 16) < lastCol ? (colPos >> 16) : lastCol);
+    }
     WithFormat(m_eBpp, [&](auto p) {
         using P = decltype(p);
         auto* dstBase = reinterpret_cast<typename P::Pixel*>(m_pBitmapPixels);
         int64_t rowPos = ay.srcStart;
+        int64_t previousRow = -1;
         for (int64_t y = 0; y < ay.dstCount; ++y, rowPos += ay.step) {
             const int64_t sy = (rowPos >> 16) < lastRow ? (rowPos >> 16) : lastRow;
             const uint32_t* src = m_p32bitsPixels + size_t(sy) * m_nSizeX;
             typename P::Pixel* dst = dstBase + size_t(ay.dstBegin + y) * m_nSizeX + ax.dstBegin;
+            if (sy == previousRow) {
+                // Enlarged, a source row gives several rows in a row: the
+                // same pixels again.
+                std::memcpy(dst, dst - m_nSizeX, size_t(ax.dstCount) * sizeof(*dst));
+                continue;
+            }
+            previousRow = sy;
+            if (table) {
+                for (int64_t x = 0; x < ax.dstCount; ++x) dst[x] = P::convert(src[columns[x]]);
+                continue;
+            }
             int64_t colPos = ax.srcStart;
             for (int64_t x = 0; x < ax.dstCount; ++x, colPos += ax.step) {
                 const int64_t sx = (colPos >> 16) < lastCol ? (colPos >> 16) : lastCol;

@@ -268,6 +268,14 @@ TEST(BitmapZoom, TwoShowsTheCentreEnlarged) {
     Poison(b);
     b.zoom(-2.0f, 2.0f);
     EXPECT_EQ(b.pixels16()[0], qvn_Rgb32To565(Noise(80, 60)));
+    // A picture wider than the column table the zoom keeps on the stack
+    // takes the other way through, to the same pixels.
+    qvn_cBitmap wide(2100, 6, 16);
+    FillMaster(wide, Noise);
+    wide.zoom(2.0f, 2.0f);
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 2100; ++x)
+            ASSERT_EQ(wide.pixels16()[y * 2100 + x], qvn_Rgb32To565(Noise(525 + x / 2, 1 + y / 2))) << x << "," << y;
 }
 
 TEST(BitmapZoom, HalfDrawsTheWholePictureInTheMiddleAndKeepsTheBorder) {
