@@ -2,7 +2,9 @@
 // jump between parts and loop one. Whatever the session does, every frame it
 // shows must be the frame a straight run shows at the same place of the show,
 // and each key must have moved the show where it says.
+#include <SDL.h>
 #include <gtest/gtest.h>
+#include <png.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,6 +13,7 @@
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <thread>
 #include <string>
 #include <utility>
 #include <vector>
@@ -209,5 +212,100 @@ TEST(Viewer, AScreenshotIsTheShownFrameExactlyAndNeverOverwritesAt15fps) {
     EXPECT_EQ(fs::path(shots[0]).filename().string(), "screenshot_00-23.016.png");
     EXPECT_EQ(fs::path(shots[1]).filename().string(), "screenshot_00-23.016_2.png");
     for (const std::string& shot : shots) EXPECT_TRUE(ReadFile(shot) == frame) << shot;
+    fs::remove_all(dir);
+}
+
+namespace {
+
+std::vector<uint32_t> ReadPngRGB(const std::string& path, int* w, int* h) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    std::vector<uint32_t> out;
+    if (!png_image_begin_read_from_file(&image, path.c_str())) return out;
+    image.format = PNG_FORMAT_RGB;
+    std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) return out;
+    *w = static_cast<int>(image.width);
+    *h = static_cast<int>(image.height);
+    for (size_t i = 0; i + 2 < rgb.size(); i += 3) out.push_back(uint32_t(rgb[i]) << 16 | uint32_t(rgb[i + 1]) << 8 | rgb[i + 2]);
+    return out;
+}
+
+void PressKey(SDL_Keycode key) {
+    SDL_Event e;
+    SDL_zero(e);
+    e.type = SDL_KEYDOWN;
+    e.key.keysym.sym = key;
+    SDL_PushEvent(&e);
+}
+
+}  // namespace
+
+TEST(Viewer, LiveTheOverlayIsOnTheWindowsPictureOnly) {
+    // The program live on SDL's dummy drivers (a window of 640 x 480, the
+    // frame at 2x), keys pressed from another thread: Tab, Space, F9, Escape.
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::path(testing::TempDir()) / ("qvn_viewer_live" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const fs::path previous = fs::current_path();
+    fs::current_path(dir);
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    const std::string log = (dir / "run.errorlog").string();
+    const std::vector<std::string> args = {"demo_sw", "--window", "--viewer", "--datas", DataDir(), "--log", log};
+    std::vector<const char*> argv;
+    for (const std::string& a : args) argv.push_back(a.c_str());
+    std::thread keys([] {
+        // The window and its event queue come with the display.
+        for (int i = 0; i < 500 && !SDL_WasInit(SDL_INIT_VIDEO); ++i) SDL_Delay(10);
+        SDL_Delay(2500);
+        PressKey(SDLK_TAB);
+        SDL_Delay(500);
+        PressKey(SDLK_SPACE);
+        SDL_Delay(300);
+        PressKey(SDLK_F9);
+        SDL_Delay(500);
+        PressKey(SDLK_ESCAPE);
+    });
+    qvn_ResetShowState();
+    qvn_srand(1);
+    const int exitCode = qvn_ProgramMain(static_cast<int>(argv.size()), argv.data(), nullptr, 0, "");
+    keys.join();
+    fs::current_path(previous);
+    unsetenv("SDL_VIDEODRIVER");
+    unsetenv("SDL_AUDIODRIVER");
+    EXPECT_EQ(exitCode, 0);
+
+    std::string exactPath, windowPath;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind("screenshot_", 0) != 0) continue;
+        (name.find("_window") != std::string::npos ? windowPath : exactPath) = entry.path().string();
+    }
+    ASSERT_FALSE(exactPath.empty());
+    ASSERT_FALSE(windowPath.empty());
+    int w = 0, h = 0, ww = 0, wh = 0;
+    const std::vector<uint32_t> exact = ReadPngRGB(exactPath, &w, &h);
+    const std::vector<uint32_t> window = ReadPngRGB(windowPath, &ww, &wh);
+    ASSERT_EQ(w, 320);
+    ASSERT_EQ(h, 240);
+    ASSERT_EQ(ww, 640);
+    ASSERT_EQ(wh, 480);
+    // Away from the top-left corner the window shows the exact frame at 2x;
+    // in the corner the overlay darkens the frame and writes on it.
+    // (The window's renderer widens 5-6-5 its own way: within a step of 8.)
+    auto near = [](uint32_t a, uint32_t b) {
+        return std::abs(R(a) - R(b)) < 8 && std::abs(G(a) - G(b)) < 8 && std::abs(B(a) - B(b)) < 8;
+    };
+    int differentInCorner = 0, differentElsewhere = 0;
+    for (int y = 0; y < 480; ++y)
+        for (int x = 0; x < 640; ++x) {
+            const bool same = near(window[size_t(y) * 640 + x], exact[size_t(y / 2) * 320 + x / 2]);
+            if (x >= 12 && x < 60 && y >= 12 && y < 40) differentInCorner += !same;
+            else if (x >= 400 || y >= 100) differentElsewhere += !same;
+        }
+    EXPECT_EQ(differentElsewhere, 0);
+    EXPECT_GT(differentInCorner, 48 * 28 / 2);
     fs::remove_all(dir);
 }
