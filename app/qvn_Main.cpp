@@ -100,11 +100,15 @@ void PositionMusic(int32_t showMs) {
     const int32_t clockStart = player->m_Clock.m_nStart;
     player->Release();
     // A straight run starts its ring with two silent quarters at the show
-    // clock's -450 ms: the track's sample 0 is heard two quarters later.
+    // clock's -450 ms: the track's sample 0 is heard two quarters later. The
+    // stream can only start at a frame; the samples between the frame's start
+    // and the one heard at showMs are dropped, so the music is in step to the
+    // sample.
     const int64_t quarterSamples = kQvnStreamBufferBytes / kQvnStreamQuarters / 4;
     const int64_t rate = player->m_nSampleRate > 0 ? player->m_nSampleRate : 44100;
-    const int64_t heardMs = static_cast<int64_t>(showMs) + 450 - quarterSamples * 1000 / rate * 2;
-    const int64_t frame = heardMs > 0 ? heardMs * rate / 1000 / 1152 : 0;
+    const int64_t heard = (static_cast<int64_t>(showMs) + 450) * rate / 1000 - 2 * quarterSamples;
+    const int64_t frame = heard > 0 ? heard / 1152 : 0;
+    const int discard = heard > 0 ? static_cast<int>(heard - frame * 1152) : 0;
     // Nothing was decoded since the track was opened, so the stream is near
     // its start; only a stream already past the point is opened again.
     if (player->GetMP3Position() > frame && !player->Open(track, 0)) {
@@ -121,6 +125,7 @@ void PositionMusic(int32_t showMs) {
     // The seek skips whole 36 ms steps: aim at the middle of the step.
     if (skip > 0) player->Seek(static_cast<int>(skip * 36 + 18 + 450));
     player->m_Clock.m_nStart = clockStart;
+    player->DiscardSamples(discard);
     player->Refill(2);  // the first quarter
     player->Refill(3);  // the second
 }

@@ -24,6 +24,8 @@ bool qvn_cMP3Player::Open(const char* fileName, int mode) {
     SMP3Stream* stream = mp3Open(fileName);
     if (!stream) return false;
     m_pDecoder = stream;
+    m_nDiscardBytes = 0;
+    m_nCarryBytes = 0;
     // The decoder has no sample size of its own; 16 is what reaches the card.
     LogMessage("MP3: %s loaded... %d:Hz %d:Bits %d:Rate Channel(s):%d\n", fileName, mp3GetSampleRate(stream), 16,
                mp3GetBitrate(stream), mp3GetChannels(stream));
@@ -64,7 +66,14 @@ void qvn_cMP3Player::Refill(int i) {
     if (!m_pDevice->Lock(m_aNotify[q], m_nBufferBytes / kQvnStreamQuarters, &p1, &n1, &p2, &n2)) return;
     m_pWrite = static_cast<uint8_t*>(p1);
     m_pWriteEnd = m_pWrite + n1;
-    // A quarter is exactly eight frames.
+    if (m_nCarryBytes > 0) {
+        const int n = m_nCarryBytes < n1 ? m_nCarryBytes : n1;
+        std::memcpy(m_pWrite, m_aCarry, n);
+        m_pWrite += n;
+        m_nCarryBytes -= n;
+        std::memmove(m_aCarry, m_aCarry + n, m_nCarryBytes);
+    }
+    // A quarter is exactly eight frames (unless samples were discarded).
     while (m_bDecoding && m_pDecoder && m_pWrite < m_pWriteEnd) {
         if (mp3DecodeFrame(m_pDecoder) < 0) m_bDecoding = 0;
     }
@@ -77,11 +86,31 @@ void qvn_cMP3Player::Refill(int i) {
 
 void qvn_cMP3Player::WritePCM(const void* bytes, int count) {
     if (!m_pWrite || count <= 0) return;
+    const uint8_t* src = static_cast<const uint8_t*>(bytes);
+    if (m_nDiscardBytes > 0) {
+        const int d = count < m_nDiscardBytes ? count : m_nDiscardBytes;
+        src += d;
+        count -= d;
+        m_nDiscardBytes -= d;
+    }
     // Never past the locked region, whatever the decoder hands over.
-    int room = static_cast<int>(m_pWriteEnd - m_pWrite);
-    if (count > room) count = room;
-    std::memcpy(m_pWrite, bytes, count);
-    m_pWrite += count;
+    const int room = static_cast<int>(m_pWriteEnd - m_pWrite);
+    const int n = count < room ? count : room;
+    std::memcpy(m_pWrite, src, n);
+    m_pWrite += n;
+    // The rest starts the next quarter (at most a frame's worth is kept).
+    int rest = count - n;
+    const int space = static_cast<int>(sizeof m_aCarry) - m_nCarryBytes;
+    if (rest > space) rest = space;
+    if (rest > 0) {
+        std::memcpy(m_aCarry + m_nCarryBytes, src + n, rest);
+        m_nCarryBytes += rest;
+    }
+}
+
+void qvn_cMP3Player::DiscardSamples(int samples) {
+    m_nDiscardBytes = samples > 0 ? samples * 4 : 0;
+    m_nCarryBytes = 0;
 }
 
 void qvn_cMP3Player::Seek(int ms) {

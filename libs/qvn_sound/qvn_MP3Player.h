@@ -29,11 +29,19 @@ public:
     // Decodes into quarter (i + 2) mod 4, the one after the quarter that
     // follows the cursor; silence once the stream has ended.
     void Refill(int i);
+    // The next samples the decoder makes are dropped: a stream started at a
+    // frame boundary before the point it should be heard at is moved on to
+    // that sample. The frames then straddle the quarters; what does not fit
+    // a quarter goes at the start of the next one.
+    void DiscardSamples(int samples);
 
     qvn_cStreamDevice* m_pDevice;
     int32_t m_aNotify[kQvnStreamQuarters];  // quarter start offsets
     uint8_t* m_pWrite;     // where WritePCM puts the next bytes
     uint8_t* m_pWriteEnd;  // end of the locked region: never written past
+    int m_nDiscardBytes = 0;
+    uint8_t m_aCarry[kQvnFrameBytes];  // decoded, for the next quarter
+    int m_nCarryBytes = 0;
 };
 
 // The decoder's output function: float granules to 16-bit stereo at full

@@ -2,11 +2,21 @@
 // start point, so the frames from there on must be exactly those of a straight
 // run at the same frame rate, and the run's own numbering starts there.
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include <string>
 #include <vector>
 
 #include "parts_Harness.h"
+#include "qvn_Main.h"
+#include "qvn_Random.h"
+#include "qvn_ShowParts.h"
 
 using namespace parts_test;
 
@@ -126,4 +136,76 @@ TEST(StartPoint, NoSoundKeepsTheShowsTiming) {
     for (size_t i = 0; i < quiet.size() && i < all.size(); ++i)
         ASSERT_TRUE(all[i].sameFrame(quiet[i])) << "frame " << i << ": " << Describe(all[i]) << " / "
                                                 << Describe(quiet[i]);
+}
+
+namespace {
+
+// A capture run whose folder is kept; returns audio.wav's left channel.
+std::vector<int16_t> CaptureAudio(const std::filesystem::path& dir, const std::vector<std::string>& extra,
+                                  std::string* framesTxt) {
+    std::vector<std::string> args = {"demo_sw", "--capture", dir.string(), "--fps", "15", "--frames", "none",
+                                     "--datas", DataDir(), "--log", (dir.parent_path() / "run.errorlog").string()};
+    args.insert(args.end(), extra.begin(), extra.end());
+    std::vector<const char*> argv;
+    for (const std::string& a : args) argv.push_back(a.c_str());
+    qvn_ResetShowState();
+    qvn_srand(1);
+    EXPECT_EQ(qvn_ProgramMain(static_cast<int>(argv.size()), argv.data(), nullptr, 0, ""), 0);
+    std::ifstream frames(dir / "frames.txt");
+    framesTxt->assign(std::istreambuf_iterator<char>(frames), std::istreambuf_iterator<char>());
+    std::ifstream wav(dir / "audio.wav", std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(wav)), std::istreambuf_iterator<char>());
+    std::vector<int16_t> left;
+    for (size_t i = 44; i + 3 < bytes.size(); i += 4)
+        left.push_back(static_cast<int16_t>(uint8_t(bytes[i]) | uint8_t(bytes[i + 1]) << 8));
+    return left;
+}
+
+}  // namespace
+
+TEST(StartPoint, TheMusicIsInStepToTheSampleAt15fps) {
+    // The track can only start at a frame boundary; the samples before the
+    // point heard at the start are dropped, so from the start point on the
+    // capture's audio is the straight run's (past the first decoded frames,
+    // which a skipped bit reservoir may change).
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::path(testing::TempDir()) / ("qvn_start_audio" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    std::string straightTxt;
+    const std::vector<int16_t> straight = CaptureAudio(dir / "straight", {"--quit-at", "52000"}, &straightTxt);
+    const std::vector<SLine> all = Lines(straightTxt);
+    for (const char* where : {"0:20", "0:42.5"}) {
+        SCOPED_TRACE(where);
+        std::string startedTxt;
+        const std::vector<int16_t> started =
+            CaptureAudio(dir / (std::string("start") + where), {"--start", where, "--quit-at", "1500"}, &startedTxt);
+        const std::vector<SLine> lines = Lines(startedTxt);
+        ASSERT_FALSE(lines.empty());
+        long landedAt = -1;
+        for (const SLine& l : all)
+            if (l.half == lines[0].half && l.showMs == lines[0].showMs) landedAt = l.virtualMs;
+        ASSERT_GE(landedAt, 0);
+        const size_t from = 44100 / 2, count = 44100 / 2;  // half a second, from 0.5 s on
+        ASSERT_GE(started.size(), from + count);
+        const size_t base = static_cast<size_t>(landedAt) * 44100 / 1000;
+        ASSERT_GE(straight.size(), base + from + count + 2);
+        // Whole milliseconds of the show clock: at most a sample apart.
+        int bestOffset = 99;
+        for (int offset = -1; offset <= 1 && bestOffset == 99; ++offset)
+            if (std::equal(started.begin() + from, started.begin() + from + count,
+                           straight.begin() + static_cast<long>(base + from) + offset))
+                bestOffset = offset;
+        EXPECT_NE(bestOffset, 99) << "the music is not in step to the sample";
+    }
+    // The viewer paused for exactly one second: after it the music is the
+    // straight run's one second later, sample for sample.
+    std::string pausedTxt;
+    const std::vector<int16_t> paused =
+        CaptureAudio(dir / "paused", {"--viewer", "--keys", "6000:Space,7000:Space", "--quit-at", "9000"}, &pausedTxt);
+    const size_t at = 44100 * 15 / 2, count = 44100 / 2;  // 7.5 s to 8 s of the paused run
+    ASSERT_GE(paused.size(), at + count);
+    EXPECT_TRUE(std::equal(paused.begin() + at, paused.begin() + at + count, straight.begin() + (at - 44100)))
+        << "the music is not in step after a pause";
+    fs::remove_all(dir);
 }
