@@ -293,7 +293,8 @@ TEST(Viewer, LiveTheOverlayIsOnTheWindowsPictureOnly) {
     ASSERT_EQ(ww, 640);
     ASSERT_EQ(wh, 480);
     // Away from the top-left corner the window shows the exact frame at 2x;
-    // in the corner the overlay darkens the frame and writes on it.
+    // in the corner the overlay writes on it (and darkens it, which a black
+    // loading frame does not show: count on the text).
     // (The window's renderer widens 5-6-5 its own way: within a step of 8.)
     auto near = [](uint32_t a, uint32_t b) {
         return std::abs(R(a) - R(b)) < 8 && std::abs(G(a) - G(b)) < 8 && std::abs(B(a) - B(b)) < 8;
@@ -302,10 +303,10 @@ TEST(Viewer, LiveTheOverlayIsOnTheWindowsPictureOnly) {
     for (int y = 0; y < 480; ++y)
         for (int x = 0; x < 640; ++x) {
             const bool same = near(window[size_t(y) * 640 + x], exact[size_t(y / 2) * 320 + x / 2]);
-            if (x >= 12 && x < 60 && y >= 12 && y < 40) differentInCorner += !same;
+            if (x >= 8 && x < 200 && y >= 8 && y < 50) differentInCorner += !same;
             else if (x >= 400 || y >= 100) differentElsewhere += !same;
         }
     EXPECT_EQ(differentElsewhere, 0);
-    EXPECT_GT(differentInCorner, 48 * 28 / 2);
+    EXPECT_GT(differentInCorner, 300);
     fs::remove_all(dir);
 }
