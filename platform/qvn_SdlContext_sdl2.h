@@ -15,3 +15,9 @@ qvn_SSdlContext& qvn_Sdl();
 // Initialises SDL's video subsystem once; false (with SDL's reason in the log)
 // when there is no video device.
 bool qvn_SdlInitVideo();
+
+// Where a w x h frame goes in an output of outW x outH: the largest
+// whole-number scale that fits (nearest neighbour keeps the pixels square),
+// or the largest fit of its shape when even 1x does not; centred. Both
+// screens (software and OpenGL) show their frames by this one rule.
+SDL_Rect qvn_SdlFitRect(int outW, int outH, int w, int h);

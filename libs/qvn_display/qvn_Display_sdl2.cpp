@@ -54,26 +54,6 @@ void ToggleFullscreen() {
     ApplyWindowMode(g_pSdlDisplay);
 }
 
-// Where the frame goes in the output: the largest whole-number scale that
-// fits, or the largest 4:3 fit when even 1x does not; centred.
-SDL_Rect FitRect(int outW, int outH, int w, int h) {
-    int scale = std::min(outW / w, outH / h);
-    SDL_Rect r;
-    if (scale >= 1) {
-        r.w = w * scale;
-        r.h = h * scale;
-    } else if (outW * h <= outH * w) {
-        r.w = outW;
-        r.h = outW * h / w;
-    } else {
-        r.h = outH;
-        r.w = outH * w / h;
-    }
-    r.x = (outW - r.w) / 2;
-    r.y = (outH - r.h) / 2;
-    return r;
-}
-
 }  // namespace
 
 qvn_cEngDisplay::~qvn_cEngDisplay() {
@@ -211,7 +191,7 @@ static void Compose(SSdlDisplay* s, int width, int height) {
     SDL_GetRendererOutputSize(s->renderer, &outW, &outH);
     SDL_SetRenderDrawColor(s->renderer, 0, 0, 0, 255);
     SDL_RenderClear(s->renderer);
-    SDL_Rect dst = FitRect(outW, outH, width, height);
+    SDL_Rect dst = qvn_SdlFitRect(outW, outH, width, height);
     SDL_RenderCopy(s->renderer, s->texture, nullptr, &dst);
     const qvn_SOverlayPicture* overlay = g_pfnQvnOverlay ? g_pfnQvnOverlay() : nullptr;
     if (!overlay || overlay->width <= 0 || overlay->height <= 0) return;

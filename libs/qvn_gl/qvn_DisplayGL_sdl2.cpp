@@ -46,26 +46,6 @@ void ToggleFullscreen() {
     ApplyWindowMode(g_pGLScreen, g_pGLScreenState);
 }
 
-// The largest whole-number scale that fits, or the largest 4:3 fit when even
-// 1x does not; centred (the rule demo_sw's screen follows).
-SDL_Rect FitRect(int outW, int outH, int w, int h) {
-    const int scale = std::min(outW / w, outH / h);
-    SDL_Rect r;
-    if (scale >= 1) {
-        r.w = w * scale;
-        r.h = h * scale;
-    } else if (outW * h <= outH * w) {
-        r.w = outW;
-        r.h = outW * h / w;
-    } else {
-        r.h = outH;
-        r.w = outH * w / h;
-    }
-    r.x = (outW - r.w) / 2;
-    r.y = (outH - r.h) / 2;
-    return r;
-}
-
 // The window is made before the program knows it wants GL; a GL context
 // needs a window made for it, so that one replaces it (same title and size).
 bool EnsureGLWindow() {
@@ -173,7 +153,7 @@ bool qvn_cScreenGLDisplay::Init(const char* deviceName, int width, int height, i
 bool qvn_cScreenGLDisplay::Compose(int* outW, int* outH) {
     SDL_GL_GetDrawableSize(qvn_Sdl().window, outW, outH);
     if (*outW <= 0 || *outH <= 0) return false;
-    const SDL_Rect dst = FitRect(*outW, *outH, m_nWidth, m_nHeight);
+    const SDL_Rect dst = qvn_SdlFitRect(*outW, *outH, m_nWidth, m_nHeight);
     m_Device.Present(*outW, *outH, dst.x, dst.y, dst.w, dst.h);
     const qvn_SOverlayPicture* overlay = g_pfnQvnOverlay ? g_pfnQvnOverlay() : nullptr;
     if (overlay && overlay->width > 0 && overlay->height > 0) {
