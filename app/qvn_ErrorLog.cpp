@@ -5,6 +5,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "qvn_DataPath.h"
 #include "qvn_System.h"
 
 char* g_pszErrorLogName = nullptr;
@@ -125,22 +126,59 @@ void FatalError(const char* format, ...) {
     Format(buffer, format, args);
     va_end(args);
     if (g_pFatalHook) g_pFatalHook(buffer);
+    // The file first, on a line of its own: the decoder's message names only
+    // what it refused, and a show reads dozens of files.
+    char fileLine[kErrorLogBufferBytes];
+    fileLine[0] = 0;
+    if (const char* file = qvn_FatalFile())
+        std::snprintf(fileLine, sizeof fileLine, "In the file \"%s\":\n", qvn_ResolveDataPath(file).c_str());
+    char line[kErrorLogBufferBytes + 8];
+    std::snprintf(line, sizeof line, "Error:%s\n", buffer);
     // A windowed program has no standard error stream: without the log and
     // the debugger output the show would just vanish with exit code 1.
     if (g_pszErrorLogName) {
-        char line[kErrorLogBufferBytes + 8];
-        std::snprintf(line, sizeof line, "Error:%s\n", buffer);
         if (FILE* file = std::fopen(g_pszErrorLogName, "at")) {
+            std::fputs(fileLine, file);
             std::fputs(line, file);
             std::fclose(file);
         }
-        qvn_sys::DebugOutput(line);
+        // With --verbose the debugger output is the terminal: the lines
+        // below are already on their way there.
+        if (!qvn_sys::Verbose()) {
+            if (fileLine[0]) qvn_sys::DebugOutput(fileLine);
+            qvn_sys::DebugOutput(line);
+        }
     }
-    std::fputs("Error:", stderr);
-    std::fputs(buffer, stderr);
-    std::fputs("\n", stderr);
+    std::fputs(fileLine, stderr);
+    std::fputs(line, stderr);
     std::fflush(stderr);
     std::exit(1);
+}
+
+namespace {
+const char* g_pszFatalFile = nullptr;
+const char* g_pszNoticeName = nullptr;
+}  // namespace
+
+qvn_cFatalFile::qvn_cFatalFile(const char* fileName) : m_pszOuter(g_pszFatalFile) { g_pszFatalFile = fileName; }
+qvn_cFatalFile::~qvn_cFatalFile() { g_pszFatalFile = m_pszOuter; }
+const char* qvn_FatalFile() { return g_pszFatalFile; }
+
+void qvn_SetNoticeName(const char* programName) { g_pszNoticeName = programName; }
+
+void LogNotice(const char* format, ...) {
+    char buffer[kErrorLogBufferBytes];
+    va_list args;
+    va_start(args, format);
+    Format(buffer, format, args);
+    va_end(args);
+    LogMessage("%s", buffer);
+    // A log echoed to the terminal (--verbose, or a tool's echo to standard
+    // error) has shown it already.
+    if ((g_pszErrorLogName && qvn_sys::Verbose()) || g_pLogEcho == stderr) return;
+    if (g_pszNoticeName) std::fprintf(stderr, "%s: ", g_pszNoticeName);
+    std::fputs(buffer, stderr);
+    std::fflush(stderr);
 }
 
 void qvn_SetFatalHook(qvn_FatalHook hook) { g_pFatalHook = hook; }

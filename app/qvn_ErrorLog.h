@@ -42,7 +42,30 @@ void LogMessage(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void ErrorHandler(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // "Error:" + message + newline on the standard error stream, in the log and on
 // the debugger output (a Windows program has no standard error), then exit(1).
+// A line naming the file being read (qvn_cFatalFile) comes first.
 [[noreturn]] void FatalError(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Names the data file a decoder is reading for as long as the object lives,
+// so that a fatal refusal says which file ended the program. The innermost
+// one counts; the name must outlive the object.
+class qvn_cFatalFile {
+public:
+    explicit qvn_cFatalFile(const char* fileName);
+    ~qvn_cFatalFile();
+    qvn_cFatalFile(const qvn_cFatalFile&) = delete;
+    qvn_cFatalFile& operator=(const qvn_cFatalFile&) = delete;
+
+private:
+    const char* m_pszOuter;
+};
+// The file a fatal refusal names now (null: none).
+const char* qvn_FatalFile();
+
+// What a user at a terminal must see (a half skipped for a missing track, a
+// show without sound): logged as LogMessage does, and the same text on the
+// standard error stream, after the program's name when one is set.
+void LogNotice(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void qvn_SetNoticeName(const char* programName);
 
 // The location line an engine class writes before reporting a failure.
 #define QVN_LOG_LOCATION() LogMessage("File \"%s\", at line %d\n", qvn_SourcePath(__FILE__), __LINE__)

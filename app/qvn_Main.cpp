@@ -278,6 +278,19 @@ int qvn_ProgramMain(int argc, const char* const* argv, void* hInstance, int nCmd
     if (!options.logPath.empty()) g_ErrorLog.Redirect(options.logPath.c_str());
     else g_ErrorLog.Start();
     qvn_sys::SetVerbose(options.verbose);
+    qvn_SetNoticeName(kQvnProgramName);
+    if (!options.capture) {
+        // Better a plain refusal at once than a show nobody can see.
+        std::string why;
+        if (!qvn_NativeDisplayAvailable(&why)) {
+            LogNotice("cannot show a window: %s. To watch the show without a display, make files of it: "
+                      "--capture DIR (frames and audio.wav), or --capture DIR --video FILE (one video with its "
+                      "sound).\n",
+                      why.c_str());
+            qvn_NativeShutdown();
+            return 1;
+        }
+    }
     g_pszDisplayDevice = options.displayDevice.c_str();
     g_nDisplayScale = options.scale;
     FindDataDir(options, exeDir);

@@ -1,6 +1,10 @@
 #include "qvn_Sequencer.h"
 
+#include <cerrno>
+#include <cstdio>
+
 #include "qvn_Capture.h"
+#include "qvn_DataPath.h"
 #include "qvn_ErrorLog.h"
 #include "qvn_SoundPlayer.h"
 #include "qvn_System.h"
@@ -14,6 +18,16 @@ bool g_bQvnNoSound = false;
 static const char* s_pszTrack = nullptr;
 
 const char* qvn_CurrentTrack() { return s_pszTrack; }
+
+// True when the track's file is not there at all (not merely unreadable).
+static bool TrackMissing(const char* track) {
+    if (!track) return false;
+    if (FILE* file = qvn_fopen(track, "rb")) {
+        std::fclose(file);
+        return false;
+    }
+    return errno == ENOENT || errno == ENOTDIR;
+}
 
 static const char* PartName(const qvn_SPartSlot& slot) { return slot.name ? slot.name : "(unnamed)"; }
 
@@ -65,6 +79,13 @@ bool qvn_cSequencer::PlayHalf(int half) {
     // Every way a half can be skipped says so in the log: with no window
     // message, the log is where a user finds why the show did not play.
     if (!g_pMusic || !g_pMusic->Open(h.track, 0)) {
+        if (TrackMissing(h.track)) {
+            // The usual cause on a fresh checkout: no data set yet. Say so
+            // where the user is looking, not only in the log.
+            LogNotice("%s is missing: half %d is skipped. The default data set is made by ./play.sh, or by "
+                      "build/tools/mkdatas/mkdatas DIR (then --datas DIR).\n",
+                      qvn_ResolveDataPath(h.track).c_str(), half + 1);
+        }
         LogMessage("qvn_cSequencer : cannot play the track %s; half %d is skipped.\n", h.track, half + 1);
         return false;
     }

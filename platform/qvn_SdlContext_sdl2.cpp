@@ -1,6 +1,10 @@
 #include "qvn_SdlContext_sdl2.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdio>
 
 #include "qvn_ErrorLog.h"
 
@@ -36,4 +40,28 @@ SDL_Rect qvn_SdlFitRect(int outW, int outH, int w, int h) {
     r.x = (outW - r.w) / 2;
     r.y = (outH - r.h) / 2;
     return r;
+}
+
+qvn_cQuietStderr::qvn_cQuietStderr(bool quiet) {
+    if (!quiet) return;
+    std::fflush(stderr);
+    m_nSaved = dup(STDERR_FILENO);
+    const int null = open("/dev/null", O_WRONLY);
+    if (m_nSaved < 0 || null < 0 || dup2(null, STDERR_FILENO) < 0) {
+        if (null >= 0) close(null);
+        if (m_nSaved >= 0) close(m_nSaved);
+        m_nSaved = -1;
+        return;
+    }
+    close(null);
+}
+
+qvn_cQuietStderr::~qvn_cQuietStderr() { Restore(); }
+
+void qvn_cQuietStderr::Restore() {
+    if (m_nSaved < 0) return;
+    std::fflush(stderr);
+    dup2(m_nSaved, STDERR_FILENO);
+    close(m_nSaved);
+    m_nSaved = -1;
 }

@@ -21,3 +21,19 @@ bool qvn_SdlInitVideo();
 // or the largest fit of its shape when even 1x does not; centred. Both
 // screens (software and OpenGL) show their frames by this one rule.
 SDL_Rect qvn_SdlFitRect(int outW, int outH, int w, int h);
+
+// Sends standard error to the null device while it lives (or until Restore):
+// the libraries SDL tries on a machine without a display or a sound card
+// (ALSA, Wayland's client) write lines of their own there that say nothing
+// the program's one line does not.
+class qvn_cQuietStderr {
+public:
+    explicit qvn_cQuietStderr(bool quiet);
+    ~qvn_cQuietStderr();
+    void Restore();
+    qvn_cQuietStderr(const qvn_cQuietStderr&) = delete;
+    qvn_cQuietStderr& operator=(const qvn_cQuietStderr&) = delete;
+
+private:
+    int m_nSaved = -1;
+};

@@ -107,18 +107,37 @@ bool qvn_ParseStartPoint(const char* text, qvn_SStartPoint* out, std::string* er
     } else if (!std::strcmp(text, "half2")) {
         point.kind = qvn_SStartPoint::eKind::kHalf2;
     } else {
+        // A part is named by its short name or any beginning of it that no
+        // other part's name shares ("chroma"); a whole name always wins.
         int n = 0;
         const qvn_SStartPart* parts = qvn_StartParts(&n);
-        for (int i = 0; i < n && point.kind == qvn_SStartPoint::eKind::kNone; ++i) {
+        const size_t length = std::strlen(text);
+        int found = -1, matches = 0;
+        for (int i = 0; i < n; ++i) {
             if (!std::strcmp(text, parts[i].shortName)) {
-                point.kind = qvn_SStartPoint::eKind::kPart;
-                point.part = parts[i].className;
+                found = i;
+                matches = 1;
+                break;
+            }
+            if (!std::strncmp(text, parts[i].shortName, length)) {
+                if (matches++ == 0) found = i;
             }
         }
-        if (point.kind == qvn_SStartPoint::eKind::kNone) {
-            *error = std::string("--start ") + text + ": not a time, half2 or a part's name (see --help)";
+        if (matches != 1) {
+            std::string names;
+            for (int i = 0; i < n; ++i) {
+                const bool candidate = matches > 1 && !std::strncmp(text, parts[i].shortName, length);
+                if (matches > 1 && !candidate) continue;
+                names += names.empty() ? "" : ", ";
+                names += parts[i].shortName;
+            }
+            *error = std::string("--start ") + text +
+                     (matches > 1 ? ": more than one part begins so: " + names
+                                  : ": not a time, half2 or a part's name; the parts are " + names);
             return false;
         }
+        point.kind = qvn_SStartPoint::eKind::kPart;
+        point.part = parts[found].className;
     }
     *out = point;
     return true;

@@ -29,3 +29,7 @@ qvn_cSystemServices* qvn_NativeSystemServices() {
 void qvn_NativeShutdown() {}
 
 void qvn_NativeSleep(int ms) { Sleep(ms > 0 ? static_cast<DWORD>(ms) : 0u); }
+
+// A Windows desktop always has a screen to ask for; the display's own set-up
+// reports a refusal.
+bool qvn_NativeDisplayAvailable(std::string*) { return true; }

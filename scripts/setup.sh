@@ -65,14 +65,35 @@ qvn_setup() {
   else
     # shellcheck disable=SC2086
     qvn_install_packages $QVN_PACKAGES_PLAY || return 1
-    qvn_build build all || return 1
+    # Only what playing needs: a build folder that test.sh configured with
+    # the tests would otherwise build every test program first.
+    qvn_build build "$QVN_PLAY_TARGETS" || return 1
   fi
-  # The default data set, generated once; later runs reuse it.
-  if [ ! -d "$QVN_ROOT/datas" ] && [ -x "$QVN_ROOT/build/tools/mkdatas/mkdatas" ]; then
-    echo "== generating datas/"
-    "$QVN_ROOT/build/tools/mkdatas/mkdatas" "$QVN_ROOT/datas.tmp" && mv "$QVN_ROOT/datas.tmp" "$QVN_ROOT/datas"
-  fi
+  qvn_make_datas || return 1
   return 0
+}
+
+# The programs play.sh runs, and the generator of their data.
+QVN_PLAY_TARGETS=demo_sw,demo_hw,mkdatas
+
+# The default data set, generated once; later runs reuse it. It is made in a
+# scratch folder and moved into place whole, so a generator that fails
+# leaves neither a datas/ the show would take for complete nor the scratch.
+qvn_make_datas() {
+  local datas="$QVN_ROOT/datas" scratch="$QVN_ROOT/datas.tmp" mkdatas="$QVN_ROOT/build/tools/mkdatas/mkdatas"
+  [ -d "$datas" ] && return 0
+  if [ ! -x "$mkdatas" ]; then
+    echo "== cannot make datas/: the generator $mkdatas was not built" >&2
+    return 1
+  fi
+  echo "== generating datas/"
+  rm -rf "$scratch"
+  if ! "$mkdatas" "$scratch"; then
+    rm -rf "$scratch"
+    echo "== the default data set could not be made (mkdatas failed, see above); nothing was played or tested" >&2
+    return 1
+  fi
+  mv "$scratch" "$datas" || { rm -rf "$scratch"; return 1; }
 }
 
 # qvn_report_vector_skips BUILD: one line saying how many tests skipped for

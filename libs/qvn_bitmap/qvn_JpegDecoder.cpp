@@ -1251,6 +1251,7 @@ SJpegImage* qvn_JpegDecode(const char* fileName, int32_t format, SJpegInfo* info
         std::snprintf(inf.szReason, sizeof inf.szReason, "cannot read the file");
         return nullptr;
     }
+    const qvn_cFatalFile fatalFile(fileName);
     return DecodeSource(src, format, inf, options);
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 #include "qvn_BitSource.h"
 #include "qvn_MP3Decoder.h"
@@ -86,6 +87,9 @@ struct SScaleFactors {
 }  // namespace qvn_mp3
 
 struct SMP3Stream {
+    // The track's file ("memory" for a buffer): a stream it refuses while
+    // playing names it.
+    std::string name;
     int32_t nBits = 0;
     int32_t nChannels = 0;
     int32_t nBitrate = 0;

@@ -278,6 +278,9 @@ void InitStream(SMP3Stream* s) {
     s->nRingPos[0] = s->nRingPos[1] = 0;
 }
 
+// The name log lines give a stream opened on a buffer.
+const char kMemoryName[] = "memory";
+
 // why null: the engine's behaviour (log line, FatalError for MPEG-2, Layer
 // I/II left to the first decoded frame). why set: refusals are returned.
 SMP3Stream* OpenSource(SBitSource* src, const char* name, EMp3Refusal* why) {
@@ -297,6 +300,10 @@ SMP3Stream* OpenSource(SBitSource* src, const char* name, EMp3Refusal* why) {
         return nullptr;
     }
     s->pSource = src;
+    const bool fromFile = name && name != kMemoryName;
+    s->name = fromFile ? name : "";
+    // Not the stream's copy: a refusal below frees the stream first.
+    const qvn_cFatalFile fatalFile(fromFile ? name : nullptr);
     InitStream(s);
     src->Activate();
     int32_t start = Id3v2Bytes(src);
@@ -365,7 +372,7 @@ SMP3Stream* mp3Open(const char* fileName) {
 }
 
 SMP3Stream* mp3OpenMemory(const void* data, size_t size) {
-    return OpenSource(SBitSource::OpenMemory(data, size), "memory", nullptr);
+    return OpenSource(SBitSource::OpenMemory(data, size), kMemoryName, nullptr);
 }
 
 SMP3Stream* mp3OpenChecked(const char* fileName, EMp3Refusal* why) {
@@ -389,6 +396,7 @@ int mp3DecodeFrame(SMP3Stream* s) {
     SBitSource* src = s->pSource;
     if (src->BytePos() >= src->nDataBytes) return -1;
     src->Activate();
+    const qvn_cFatalFile fatalFile(s->name.empty() ? nullptr : s->name.c_str());
     bool ok = false;
     SMainDataReader reader;
     if (!ReadFrame(s, &ok, &reader)) return -1;
@@ -407,6 +415,7 @@ int mp3SkipFrames(SMP3Stream* s, int n) {
     if (!s || !s->pSource || n < 1) return 0;
     SBitSource* src = s->pSource;
     src->Activate();
+    const qvn_cFatalFile fatalFile(s->name.empty() ? nullptr : s->name.c_str());
     int skipped = 0;
     while (skipped < n && src->BytePos() < src->nDataBytes) {
         bool ok = false;

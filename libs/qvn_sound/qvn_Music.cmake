@@ -8,7 +8,7 @@ qvn_expose_headers(qvn_music ${QVN_MUSIC_DIR}/qvn_MP3Player.h ${QVN_MUSIC_DIR}/q
   ${QVN_MUSIC_DIR}/qvn_StreamDevice_capture.h)
 target_link_libraries(qvn_music PUBLIC qvn_sound qvn_base qvn_capture)
 if(QVN_BACKEND STREQUAL "sdl2")
-  target_link_libraries(qvn_music PUBLIC SDL2::SDL2)
+  target_link_libraries(qvn_music PUBLIC SDL2::SDL2 qvn_sdlcontext)
 else()
   target_link_libraries(qvn_music PUBLIC qvn_window_api dsound dxguid winmm)
 endif()

@@ -5,13 +5,16 @@
 // keeps the same cursor on the tick clock.
 #include <SDL.h>
 
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
 #include "qvn_Capture.h"
 #include "qvn_ErrorLog.h"
+#include "qvn_SdlContext_sdl2.h"
 #include "qvn_StreamDevice.h"
 #include "qvn_StreamDevice_capture.h"
+#include "qvn_System.h"
 
 namespace {
 
@@ -32,6 +35,10 @@ public:
         }
         m_nCursor = 0;
         m_nRate = sampleRate;
+        // Without a sound card the ALSA library writes a screenful of its
+        // own lines on standard error while SDL tries it; the one line below
+        // says all a user needs. --verbose lets them through.
+        qvn_cQuietStderr quiet(!qvn_sys::Verbose());
         if (!m_bAudioInit && SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) m_bAudioInit = true;
         if (m_bAudioInit) {
             SDL_AudioSpec want;
@@ -45,9 +52,14 @@ public:
             // SDL converts when the card wants another format or rate.
             m_Device = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
         }
+        quiet.Restore();
         if (m_Device == 0) {
-            LogMessage("No audio device (%s): the show plays without sound.\n",
-                       m_bAudioInit ? SDL_GetError() : "audio subsystem unavailable");
+            // Once on the terminal; the second track's device says it in the log.
+            static bool s_bTold = false;
+            const char* why = m_bAudioInit ? SDL_GetError() : "audio subsystem unavailable";
+            if (s_bTold) LogMessage("No audio device (%s): the show plays without sound.\n", why);
+            else LogNotice("No audio device (%s): the show plays without sound.\n", why);
+            s_bTold = true;
         }
         return true;
     }

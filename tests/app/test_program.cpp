@@ -46,10 +46,28 @@ TEST(Program, CaptureWithoutDataSkipsBothHalvesAndTheLogSaysWhy) {
     ASSERT_EQ(log.rfind("----- Quorvane error log -----\nDate : ", 0), 0u) << log;
     size_t body = log.find("\n\n\n");
     ASSERT_NE(body, std::string::npos);
-    EXPECT_EQ(log.substr(body + 3), std::string(kPixelFormatLines) +
-                                        "qvn_cSequencer : cannot play the track datas/fantom.mp3; half 1 is skipped.\n"
+    const std::string missing1 =
+        "datas/fantom.mp3 is missing: half 1 is skipped. The default data set is made by ./play.sh, or by "
+        "build/tools/mkdatas/mkdatas DIR (then --datas DIR).\n";
+    const std::string missing2 =
+        "datas/tarnelle.mp3 is missing: half 2 is skipped. The default data set is made by ./play.sh, or by "
+        "build/tools/mkdatas/mkdatas DIR (then --datas DIR).\n";
+    EXPECT_EQ(log.substr(body + 3), std::string(kPixelFormatLines) + missing1 +
+                                        "qvn_cSequencer : cannot play the track datas/fantom.mp3; half 1 is skipped.\n" +
+                                        missing2 +
                                         "qvn_cSequencer : cannot play the track datas/tarnelle.mp3; half 2 is skipped.\n");
     EXPECT_TRUE(fs::exists(dir / "cap" / "frames.txt"));
+    // The terminal says it too, once per track, naming where it looked.
+    EXPECT_EQ(ReadFile(dir / "out.txt"), "demo_sw: " + missing1 + "demo_sw: " + missing2);
+    // With --datas the lines name that folder; a track that is there but
+    // unreadable as MP3 is no missing file.
+    fs::create_directories(dir / "mine");
+    { std::ofstream(dir / "mine" / "fantom.mp3") << "not an mp3"; }
+    std::string cmd = "cd '" + dir.string() + "' && '" QVN_DEMO_SW "' --capture cap --datas mine > out.txt 2>&1";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    const std::string out = ReadFile(dir / "out.txt");
+    EXPECT_EQ(out.find("fantom.mp3 is missing"), std::string::npos) << out;
+    EXPECT_NE(out.find("demo_sw: mine/tarnelle.mp3 is missing: half 2 is skipped."), std::string::npos) << out;
 }
 
 TEST(Program, UnknownDisplayDeviceExitsWithOne) {
@@ -161,9 +179,49 @@ TEST(Program, Mpeg2TrackEndsWithOneAndTheReasonInTheLog) {
     int status = std::system(cmd.c_str());
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 1);
+    // The file on a line of its own, then the decoder's own message, in the
+    // log and on the terminal alike; nothing else on the terminal.
+    const std::string lines = "In the file \"datas/fantom.mp3\":\nError:MPEG2.0 unsupported\n";
     std::string log = ReadFile(dir / "qvn_engine.errorlog");
-    EXPECT_NE(log.find("Error:MPEG2.0 unsupported\n"), std::string::npos) << log;
-    EXPECT_NE(ReadFile(dir / "out.txt").find("Error:MPEG2.0 unsupported"), std::string::npos);
+    ASSERT_GE(log.size(), lines.size());
+    EXPECT_EQ(log.substr(log.size() - lines.size()), lines) << log;
+    EXPECT_EQ(ReadFile(dir / "out.txt"), lines);
+}
+
+// A picture the JPEG decoder ends the program on (here a frame whose marker
+// says arithmetic coding) is named before the decoder's message.
+TEST(Program, AFatalPictureIsNamedOnItsOwnLine) {
+    fs::path dir = fs::path(testing::TempDir()) / "qvn_fatal_picture";
+    fs::remove_all(dir);
+    fs::create_directories(dir / "datas");
+    const fs::path corpus = fs::path(QVN_SOURCE_DIR) / "tests/fuzz/corpus";
+    fs::copy_file(corpus / "fuzz_mp3/joint44k_128kbps.mp3", dir / "datas" / "fantom.mp3");
+    std::string jpeg = ReadFile(corpus / "fuzz_jpeg/rgb420.jpg");
+    const size_t sof = jpeg.find("\xFF\xC0");
+    ASSERT_NE(sof, std::string::npos);
+    jpeg[sof + 1] = static_cast<char>(0xC9);  // SOF9: arithmetic-coded baseline
+    // The loading screen's picture is the first one the show reads.
+    { std::ofstream(dir / "datas" / "loading.jpg", std::ios::binary) << jpeg; }
+    for (const char* extra : {"", " --verbose"}) {
+        SCOPED_TRACE(extra);
+        std::string cmd = "cd '" + dir.string() + "' && '" QVN_DEMO_SW "' --capture cap" + extra +
+                          " > out.txt 2> err.txt";
+        const int status = std::system(cmd.c_str());
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 1);
+        const std::string lines = "In the file \"datas/loading.jpg\":\nError:-JPEG- Arithmetic coding unsupported\n";
+        const std::string log = ReadFile(dir / "qvn_engine.errorlog");
+        ASSERT_GE(log.size(), lines.size());
+        EXPECT_EQ(log.substr(log.size() - lines.size()), lines) << log;
+        // --verbose echoes the log to the terminal: the lines still come once.
+        const std::string err = ReadFile(dir / "err.txt");
+        ASSERT_GE(err.size(), lines.size());
+        EXPECT_EQ(err.substr(err.size() - lines.size()), lines) << err;
+        EXPECT_EQ(err.find("Error:"), err.size() - lines.size() + lines.find("Error:")) << err;
+        if (!*extra) {
+            EXPECT_EQ(err, lines);
+        }
+    }
 }
 
 }  // namespace

@@ -247,6 +247,43 @@ TEST(Options, StartPointsKeyScriptsAndNoSound) {
         EXPECT_FALSE(err.empty()) << bad;
     }
 
+    // A part may be named by any beginning of its name that no other part
+    // shares, for --start and --stop alike; the refusal lists what would do.
+    struct SPrefix {
+        const char* text;
+        const char* part;
+    };
+    for (const SPrefix& c : {SPrefix{"chroma", "qvn_cPartChromaTunnel"}, SPrefix{"c", ""}, SPrefix{"cr", "qvn_cPartCredits"},
+                             SPrefix{"ti", "qvn_cPartTitles"}, SPrefix{"t", ""}, SPrefix{"tr", "qvn_cPartTravel"},
+                             SPrefix{"gl", "qvn_cPartGlon"}, SPrefix{"ge", "qvn_cPartGel"}, SPrefix{"g", ""},
+                             SPrefix{"scr", "qvn_cPartScroller"}, SPrefix{"s", ""}, SPrefix{"met", "qvn_cPartMetaballs"}}) {
+        for (const char* option : {"--start", "--stop"}) {
+            qvn_SOptions o;
+            std::string err;
+            const bool ok = parse({option, c.text}, &o, &err);
+            EXPECT_EQ(ok, *c.part != 0) << option << " " << c.text << ": " << err;
+            if (*c.part) {
+                EXPECT_EQ((std::string(option) == "--start" ? o.start : o.stop).part, c.part) << c.text;
+                continue;
+            }
+            EXPECT_EQ(err.compare(0, std::strlen(option), option), 0) << err;
+            EXPECT_NE(err.find("more than one part"), std::string::npos) << err;
+        }
+    }
+    {
+        qvn_SOptions o;
+        std::string err;
+        EXPECT_FALSE(parse({"--start", "tg"}, &o, &err));
+        // Every part's name is offered, in show order.
+        EXPECT_NE(err.find("titles, pillars, digits, credits, smileys, tube, travel, glon, chromatunnel, metaballs, "
+                           "shadow, gel, joys, scroller"),
+                  std::string::npos)
+            << err;
+        EXPECT_FALSE(parse({"--start", "t"}, &o, &err));
+        EXPECT_NE(err.find("titles, tube, travel"), std::string::npos) << err;
+        EXPECT_EQ(err.find("glon"), std::string::npos) << err;
+    }
+
     qvn_SOptions o;
     std::string err;
     ASSERT_TRUE(parse({"--capture", "x", "--keys", "0:Escape,250:f12,250:space,900:A,1000:PageDown"}, &o, &err)) << err;
