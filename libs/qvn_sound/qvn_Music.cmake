@@ -1,12 +1,21 @@
 # The music player and its sound devices (the backend's and capture's).
 set(QVN_MUSIC_DIR ${PROJECT_SOURCE_DIR}/libs/qvn_sound)
+
+# The resampler the capture's sound file needs for a track at another rate.
+if(QVN_SWRESAMPLE_FOUND)
+  qvn_library(qvn_resample SOURCES ${QVN_MUSIC_DIR}/qvn_Resampler_ffmpeg.cpp HEADERS ${QVN_MUSIC_DIR}/qvn_Resampler.h
+    DEPS PkgConfig::QVN_SWRESAMPLE)
+else()
+  qvn_library(qvn_resample SOURCES ${QVN_MUSIC_DIR}/qvn_Resampler_none.cpp HEADERS ${QVN_MUSIC_DIR}/qvn_Resampler.h)
+endif()
+
 add_library(qvn_music STATIC
   ${QVN_MUSIC_DIR}/qvn_MP3Player.cpp
   ${QVN_MUSIC_DIR}/qvn_StreamDevice_capture.cpp
   ${QVN_MUSIC_DIR}/qvn_StreamDevice_${QVN_BACKEND}.cpp)
 qvn_expose_headers(qvn_music ${QVN_MUSIC_DIR}/qvn_MP3Player.h ${QVN_MUSIC_DIR}/qvn_StreamDevice.h
   ${QVN_MUSIC_DIR}/qvn_StreamDevice_capture.h)
-target_link_libraries(qvn_music PUBLIC qvn_sound qvn_base qvn_capture)
+target_link_libraries(qvn_music PUBLIC qvn_sound qvn_base qvn_capture qvn_resample)
 if(QVN_BACKEND STREQUAL "sdl2")
   target_link_libraries(qvn_music PUBLIC SDL2::SDL2 qvn_sdlcontext)
 else()

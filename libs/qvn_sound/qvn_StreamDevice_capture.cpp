@@ -2,15 +2,20 @@
 // virtual sample rate as the capture clock advances, with the same cursor and
 // notifications as a live card, and what it "plays" goes to audio.wav. While
 // no ring plays (between tracks) the file gets silence, so sample n of the
-// file is always heard at n / rate seconds of capture time.
+// file is always heard at n / rate seconds of capture time. The file keeps the
+// first track's rate; a ring at another rate is consumed at its own rate and
+// converted on its way into the file.
 #include "qvn_StreamDevice_capture.h"
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "qvn_Capture.h"
+#include "qvn_ErrorLog.h"
+#include "qvn_Resampler.h"
 
 namespace {
 
@@ -91,6 +96,99 @@ private:
 cWavSink g_Wav;
 qvn_cCaptureStreamDevice* g_pPlaying = nullptr;
 
+// A ring whose rate is not the file's: it is consumed on its own clock
+// (sample k of the ring at k / its rate after Play) and the converted samples
+// wait in a queue for the file. The queue starts with 1 ms of silence, more
+// than the filter keeps back, so the file never waits for the filter in
+// mid-track: the track is heard about 1 ms late, once, instead of clicking
+// wherever the two clocks' roundings disagree.
+class cRateBridge {
+public:
+    // A ring at `rate` starts playing at capture time playMs.
+    void Start(const qvn_cCaptureStreamDevice* device, int rate, uint32_t playMs) {
+        Finish();
+        m_pDevice = device;
+        m_nPlayMs = playMs;
+        m_nRate = rate;
+        m_nConsumed = 0;
+        // A ring at the file's rate after a converted one (a viewer's seek
+        // back into the first half) goes in unchanged behind the queue.
+        m_bPassThrough = rate == g_Wav.Rate();
+        if (m_bPassThrough) return;
+        std::string why;
+        m_pResampler = qvn_cResampler::Create(rate, g_Wav.Rate(), &why);
+        if (!m_pResampler) {
+            LogMessage("capture: audio.wav is at %d Hz and %s: the %d Hz track is left out of it (silence).\n",
+                       g_Wav.Rate(), why.c_str(), rate);
+            return;
+        }
+        const int leadSamples = g_Wav.Rate() / 1000;
+        m_Queue.insert(m_Queue.end(), static_cast<size_t>(leadSamples) * 2, 0);
+    }
+    bool Serves(const qvn_cCaptureStreamDevice* device) const { return m_pDevice == device; }
+
+    // Takes the ring's samples up to capture time ms into the queue.
+    void Feed(qvn_cCaptureStreamDevice* device, uint32_t ms) {
+        if (ms < m_nPlayMs) return;
+        const uint64_t target = static_cast<uint64_t>(ms - m_nPlayMs) * static_cast<uint64_t>(m_nRate) / 1000u;
+        if (target <= m_nConsumed) return;
+        m_Ring.clear();
+        device->Consume(target - m_nConsumed, &m_Ring);
+        m_nConsumed = target;
+        if (m_bPassThrough) {
+            const int16_t* samples = reinterpret_cast<const int16_t*>(m_Ring.data());
+            m_Queue.insert(m_Queue.end(), samples, samples + m_Ring.size() / 2);
+        } else if (m_pResampler)
+            m_pResampler->Push(reinterpret_cast<const int16_t*>(m_Ring.data()), static_cast<int>(m_Ring.size() / 4),
+                               &m_Queue);
+    }
+
+    // The ring has stopped: what the filter still holds joins the queue.
+    void Finish() {
+        if (m_pResampler) m_pResampler->Flush(&m_Queue);
+        m_pResampler.reset();
+        m_pDevice = nullptr;
+    }
+
+    // Writes `count` samples to the file: the queue first, silence after.
+    void Drain(uint64_t count, cWavSink* wav) {
+        const uint64_t queued = m_Queue.size() / 2 - m_nQueueAt / 2;
+        const uint64_t fromQueue = count < queued ? count : queued;
+        if (fromQueue > 0) {
+            wav->Write(reinterpret_cast<const uint8_t*>(m_Queue.data() + m_nQueueAt), static_cast<size_t>(fromQueue * 4));
+            m_nQueueAt += static_cast<size_t>(fromQueue * 2);
+        }
+        if (m_nQueueAt == m_Queue.size()) {
+            m_Queue.clear();
+            m_nQueueAt = 0;
+        } else if (m_nQueueAt > 65536) {
+            m_Queue.erase(m_Queue.begin(), m_Queue.begin() + static_cast<std::ptrdiff_t>(m_nQueueAt));
+            m_nQueueAt = 0;
+        }
+        static const uint8_t kSilence[4096] = {};
+        for (uint64_t left = count - fromQueue; left > 0;) {
+            const uint64_t n = left < sizeof kSilence / 4 ? left : sizeof kSilence / 4;
+            wav->Write(kSilence, static_cast<size_t>(n * 4));
+            left -= n;
+        }
+    }
+    bool Empty() const { return !m_pDevice && m_nQueueAt == m_Queue.size(); }
+
+private:
+    const qvn_cCaptureStreamDevice* m_pDevice = nullptr;
+    std::unique_ptr<qvn_cResampler> m_pResampler;
+    uint32_t m_nPlayMs = 0;
+    int m_nRate = 0;
+    bool m_bPassThrough = false;
+    uint64_t m_nConsumed = 0;
+    std::vector<uint8_t> m_Ring;
+    std::vector<int16_t> m_Queue;
+    size_t m_nQueueAt = 0;
+};
+
+cRateBridge g_Bridge;
+std::vector<uint8_t> g_Chunk;
+
 // Called by the capture clock after every frame.
 void OnClock(uint32_t ms, void*) {
     if (!g_Wav.IsOpen()) return;
@@ -98,15 +196,17 @@ void OnClock(uint32_t ms, void*) {
     uint64_t have = g_Wav.SamplesPassed() + qvn_cCaptureStreamDevice::s_nSilenceOffset;
     if (target > have) {
         uint64_t count = target - have;
-        if (g_pPlaying) {
-            g_pPlaying->Consume(count, &g_Wav);
+        if (g_pPlaying && g_pPlaying->Rate() == g_Wav.Rate() && g_Bridge.Empty()) {
+            // The file's own rate: the ring's samples go in as they are.
+            g_Chunk.clear();
+            g_pPlaying->Consume(count, &g_Chunk);
+            g_Wav.Write(g_Chunk.data(), g_Chunk.size());
         } else {
-            static const uint8_t kSilence[4096] = {};
-            while (count > 0) {
-                uint64_t n = count < sizeof kSilence / 4 ? count : sizeof kSilence / 4;
-                g_Wav.Write(kSilence, static_cast<size_t>(n * 4));
-                count -= n;
+            if (g_pPlaying) {
+                if (!g_Bridge.Serves(g_pPlaying)) g_Bridge.Start(g_pPlaying, g_pPlaying->Rate(), g_pPlaying->PlayMs());
+                g_Bridge.Feed(g_pPlaying, ms);
             }
+            g_Bridge.Drain(count, &g_Wav);
         }
     }
     g_Wav.Sync();
@@ -116,8 +216,7 @@ void OnClock(uint32_t ms, void*) {
 
 uint64_t qvn_cCaptureStreamDevice::s_nSilenceOffset = 0;
 
-void qvn_cCaptureStreamDevice::Consume(uint64_t samples, void* wavSink) {
-    cWavSink* wav = static_cast<cWavSink*>(wavSink);
+void qvn_cCaptureStreamDevice::Consume(uint64_t samples, std::vector<uint8_t>* out) {
     int ringBytes = static_cast<int>(m_Ring.size());
     while (samples > 0) {
         // Up to the next notification position or the ring's end.
@@ -126,7 +225,7 @@ void qvn_cCaptureStreamDevice::Consume(uint64_t samples, void* wavSink) {
             if (m_aNotify[i] > m_nCursor && m_aNotify[i] < next) next = m_aNotify[i];
         uint64_t run = static_cast<uint64_t>(next - m_nCursor) / 4;
         if (run > samples) run = samples;
-        wav->Write(m_Ring.data() + m_nCursor, static_cast<size_t>(run * 4));
+        out->insert(out->end(), m_Ring.data() + m_nCursor, m_Ring.data() + m_nCursor + run * 4);
         m_nCursor += static_cast<int>(run * 4);
         samples -= run;
         if (m_nCursor >= ringBytes) m_nCursor = 0;
@@ -153,6 +252,7 @@ bool qvn_cCaptureStreamDevice::Create(int sampleRate, int ringBytes, const int32
         m_bPending[i] = false;
     }
     m_nCursor = 0;
+    m_nRate = sampleRate;
     return true;
 }
 
@@ -162,6 +262,7 @@ void qvn_cCaptureStreamDevice::Play() {
     // The cursor sits on the first quarter's start the moment play begins.
     for (int i = 0; i < m_nNotifyCount; ++i)
         if (m_aNotify[i] == 0) m_bPending[i] = true;
+    m_nPlayMs = g_pCapture ? g_pCapture->VirtualMs() : 0;
     g_pPlaying = this;
 }
 
@@ -190,6 +291,7 @@ void qvn_cCaptureStreamDevice::Unlock(void*, int, void*, int) {}
 
 void qvn_cCaptureStreamDevice::ReleaseBuffer() {
     if (g_pPlaying == this) g_pPlaying = nullptr;
+    if (g_Bridge.Serves(this)) g_Bridge.Finish();
     m_Ring.clear();
     m_Ring.shrink_to_fit();
     for (bool& p : m_bPending) p = false;

@@ -1,6 +1,7 @@
 // The capture mode's sound device (see the .cpp for how it keeps time).
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "qvn_StreamDevice.h"
@@ -16,8 +17,11 @@ public:
     void ReleaseBuffer() override;
     bool HasBuffer() const override;
 
-    // Plays `samples` stereo samples from the cursor into the WAV sink.
-    void Consume(uint64_t samples, void* wavSink);
+    // Plays `samples` stereo samples from the cursor, appending their bytes.
+    void Consume(uint64_t samples, std::vector<uint8_t>* out);
+    int Rate() const { return m_nRate; }
+    // Capture time at which the ring started playing.
+    uint32_t PlayMs() const { return m_nPlayMs; }
     // Samples of capture time before audio.wav was opened.
     static uint64_t s_nSilenceOffset;
 
@@ -27,6 +31,8 @@ private:
     bool m_bPending[4] = {};
     int m_nNotifyCount = 0;
     int m_nCursor = 0;
+    int m_nRate = 0;
+    uint32_t m_nPlayMs = 0;
 };
 
 // Writes audio.wav's final sizes and closes it (end of a capture run).

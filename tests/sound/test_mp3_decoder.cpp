@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <cstdio>
 #include <filesystem>
@@ -337,6 +338,35 @@ TEST_F(Mp3Robustness, UnsupportedStreamsEndWithTheirMessageOrAreRefused) {
         EXPECT_TRUE(r.empty() || r == "refused" || r == "MPEG2.0 unsupported" || r == "layer2 unsupported")
             << e.path().filename() << ": " << r;
     }
+}
+
+// A Layer I/II track opens and ends the program at its first decoded frame,
+// long after the open: the file is still named, on its own line first. A
+// stream on a buffer names no file.
+TEST_F(Mp3Robustness, AFatalStreamNamesItsFileEvenWhilePlaying) {
+    qvn_SetFatalHook(nullptr);
+    for (const char* name : {"l2-fl10.bit", "l1-fl1.bit"}) {
+        const std::string path = VectorsDir() + "/mp3/reject/" + name;
+        EXPECT_EXIT(
+            {
+                SMP3Stream* s = mp3Open(path.c_str());
+                if (!s) std::exit(3);
+                while (mp3DecodeFrame(s) > 0) {
+                }
+                std::exit(4);
+            },
+            ::testing::ExitedWithCode(1), "^In the file \".*/mp3/reject/" + std::string(name) +
+                                              "\":\nError:layer2 unsupported\n$");
+    }
+    const auto bytes = ReadFile(VectorsDir() + "/mp3/reject/l2-fl10.bit");
+    EXPECT_EXIT(
+        {
+            SMP3Stream* s = mp3OpenMemory(bytes.data(), bytes.size());
+            while (s && mp3DecodeFrame(s) > 0) {
+            }
+            std::exit(4);
+        },
+        ::testing::ExitedWithCode(1), "^Error:layer2 unsupported\n$");
 }
 
 // ---------------------------------------------------------------------------
