@@ -12,7 +12,7 @@ ctest --test-dir build --no-tests=error --output-on-failure -j "$QVN_JOBS" -E '^
 # Under the sanitizers the whole show plays once, at 15 frames per second:
 # the 60 frames per second run is the slowest test and adds nothing there.
 echo "== the same tests under ASan + UBSan"
-ctest --test-dir build-asan --no-tests=error --output-on-failure -j "$QVN_JOBS" -E '^(wine|win32)\.|^parts\.show$' "$@" ||
+ctest --test-dir build-asan --no-tests=error --output-on-failure -j "$QVN_JOBS" -E '^(wine|wine32|win32)\.|^parts\.show$' "$@" ||
   status=1
 qvn_report_vector_skips build
 exit $status

@@ -12,13 +12,16 @@ QVN_JOBS=${QVN_JOBS:-$(nproc 2>/dev/null || echo 2)}
 # the FFmpeg libraries for --video).
 QVN_PACKAGES_PLAY="build-essential cmake pkg-config zlib1g-dev libsdl2-dev libjpeg62-turbo-dev libmp3lame-dev
   libfreetype-dev fonts-dejavu-core libepoxy-dev libegl-dev libgles-dev libegl-mesa0 libgl1-mesa-dri
-  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev"
+  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev libswresample-dev"
 # What the tests add: test frameworks, the oracle libraries, the Windows
 # cross-compilers and Wine to run the Windows build, fuzzing with clang.
 QVN_PACKAGES_TEST="libgtest-dev libbenchmark-dev libpng-dev libturbojpeg0-dev libmpg123-dev clang libclang-rt-14-dev
   g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 mingw-w64-i686-dev mingw-w64-x86-64-dev libz-mingw-w64-dev
   wine wine64 xvfb xauth xdotool pulseaudio imagemagick mpg123
-  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev"
+  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev libswresample-dev"
+# 32-bit Wine for the i686 programs, the show's own target, with the 32-bit
+# OpenGL stack its Direct3D draws through (demo_hw.exe).
+QVN_PACKAGES_TEST_I386="wine32:i386 libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386"
 
 qvn_install_packages() {
   local missing=() p
@@ -31,6 +34,16 @@ qvn_install_packages() {
   [ "$(id -u)" -eq 0 ] || sudo="sudo"
   $sudo apt-get update -qq || return 1
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" || return 1
+}
+
+# The i386 architecture, so that 32-bit Wine can be installed beside wine64;
+# the package lists are read anew by the install that follows.
+qvn_add_i386() {
+  dpkg --print-foreign-architectures | grep -qx i386 && return 0
+  echo "== adding the i386 architecture (32-bit Wine)"
+  local sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo dpkg --add-architecture i386
 }
 
 # qvn_build DIR TARGETS CMAKE_ARGS...: TARGETS "all" or a comma-separated list.
@@ -53,7 +66,8 @@ qvn_setup() {
   local mode=$1
   if [ "$mode" = test ]; then
     # shellcheck disable=SC2086
-    qvn_install_packages $QVN_PACKAGES_PLAY $QVN_PACKAGES_TEST || return 1
+    qvn_add_i386 || return 1
+    qvn_install_packages $QVN_PACKAGES_PLAY $QVN_PACKAGES_TEST $QVN_PACKAGES_TEST_I386 || return 1
     qvn_build build all -DQVN_TESTS=ON || return 1
     # The same tests once more under AddressSanitizer and UndefinedBehaviorSanitizer
     # (clang): a reader that reads one byte too far fails here.

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# demo_hw.exe (x86_64) under Wine in a virtual X server:
+# demo_hw.exe under Wine in a virtual X server (x86_64 on wine64, or i686 on
+# 32-bit Wine with QVN_WINE_BITS=32):
 #  1. live, with the virtual desktop and an empty datas/: it takes the screen
 #     with 3D surfaces, finds the HAL device and a 16-bit z-buffer (error log
 #     lines) and ends with 0;
@@ -17,18 +18,15 @@ native=$2
 mkdatas=$3
 work=$4
 probe=${5:-}
-first=780
-last=840
-quit_ms=28100
 skip() { echo "SKIPPED: $*"; exit 77; }
 [ -f "$exe" ] || skip "no Windows build at $exe (the README's test command builds it)"
 [ -x "$native" ] || skip "no Linux demo_hw at $native"
-[ -x /usr/lib/wine/wine64 ] || skip "Wine (wine64) is not installed"
 command -v xvfb-run >/dev/null || skip "xvfb-run is not installed"
 command -v compare >/dev/null || skip "ImageMagick (compare) is not installed"
 
 mkdir -p "$work"
 . "$(dirname "$0")/wine_prefix.sh"
+. "$(dirname "$0")/wine_compare.sh"
 fail=0
 
 # 1. The live screen.
@@ -50,33 +48,8 @@ done
 
 # 2. Direct3D capture against the Linux capture.
 datas="$work/hw_datas"
-if [ ! -f "$datas/pilliers.qvn" ]; then
-  "$mkdatas" "$datas" --no-verify >/dev/null || { echo "FAIL: mkdatas"; exit 1; }
-fi
-rm -rf "$work/hw_d3d" "$work/hw_gl"
-mkdir -p "$work/hw_d3d"
-cp "$exe" "$work/hw_d3d/demo_hw.exe"
-start=$SECONDS
-(cd "$work/hw_d3d" && wine_x 600 demo_hw.exe \
-  --capture cap --frames $first:$last --fps 30 --quit-at $quit_ms --datas "Z:$datas" \
-  --log d3d.log --stats > stats.txt 2>/dev/null)
-rc=$?
-echo "Direct3D capture: exit code $rc ($((SECONDS - start)) s)"
-[ "$rc" -eq 0 ] || { echo "FAIL: expected exit code 0"; fail=1; }
-tr -d '\r' < "$work/hw_d3d/stats.txt" 2>/dev/null | grep -E 'Pillars|total' || true
-"$native" --capture "$work/hw_gl" --frames $first:$last --fps 30 --quit-at $quit_ms --datas "$datas" \
-  --log "$work/hw_gl.log" >/dev/null 2>&1 || { echo "FAIL: the Linux demo_hw capture"; fail=1; }
-for ((i = first; i <= last; ++i)); do
-  f=$(printf 'frame_%06d.png' $i)
-  a="$work/hw_d3d/cap/$f"
-  b="$work/hw_gl/$f"
-  if [ ! -f "$a" ] || [ ! -f "$b" ]; then echo "FAIL: $f missing"; fail=1; continue; fi
-  part=$(tr -d '\r' < "$work/hw_d3d/cap/frames.txt" | awk -v n=$i '$1 == n { print $6 }')
-  psnr=$(compare -metric PSNR "$a" "$b" null: 2>&1)
-  echo "$f ($part): PSNR $psnr dB"
-  [ "$part" = qvn_cPartPillars ] || { echo "FAIL: $f is not a frame of the pillars part"; fail=1; }
-  awk -v p="$psnr" 'BEGIN { exit !(p == "inf" || p + 0 >= 30) }' || { echo "FAIL: $f below 30 dB"; fail=1; }
-done
+make_datas "$mkdatas" "$datas"
+compare_capture hw "$exe" "$native" "$datas" 30
 
 # 3. A task switch. The output goes to a file: Wine's helpers may keep a
 # pipe open after the probe has ended.

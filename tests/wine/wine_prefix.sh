@@ -1,8 +1,18 @@
 # Sourced by the Wine tests: makes (once) the Wine prefix they share, with the
 # virtual desktop without which Wine cannot change the display mode.
-# Needs: $work. Sets: WINEPREFIX and friends, $wine.
-wine=/usr/lib/wine/wine64
-export WINEPREFIX="$work/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# QVN_WINE_BITS=32 runs the i686 programs (the show's own target) in a 32-bit
+# prefix of their own on 32-bit Wine (wine32:i386); the default is wine64.
+# Needs: $work and a skip function. Sets: WINEPREFIX and friends, $wine.
+if [ "${QVN_WINE_BITS:-64}" = 32 ]; then
+  wine=/usr/lib/wine/wine
+  [ -x "$wine" ] || skip "32-bit Wine is not installed (the i386 architecture and wine32:i386)"
+  export WINEARCH=win32 WINEPREFIX="$work/wineprefix32"
+else
+  wine=/usr/lib/wine/wine64
+  [ -x "$wine" ] || skip "Wine (wine64) is not installed"
+  export WINEPREFIX="$work/wineprefix"
+fi
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "creating the Wine prefix"
   xvfb-run -a -s '-screen 0 1024x768x24' "$wine" wineboot -i >/dev/null 2>&1

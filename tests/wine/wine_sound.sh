@@ -9,7 +9,6 @@ work=$3
 skip() { echo "SKIPPED: $*"; exit 77; }
 [ -f "$exe" ] || skip "no Windows build at $exe"
 [ -f "$track" ] || skip "no track at $track"
-[ -x /usr/lib/wine/wine64 ] || skip "Wine (wine64) is not installed"
 command -v pulseaudio >/dev/null || skip "pulseaudio is not installed"
 command -v xvfb-run >/dev/null || skip "xvfb-run is not installed"
 
