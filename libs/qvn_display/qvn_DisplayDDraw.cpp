@@ -277,7 +277,10 @@ void qvn_cEngDisplay::Lock() {
     HRESULT r = m_pBackBuffer ? m_pBackBuffer->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr) : DDERR_INVALIDOBJECT;
     if (FAILED(r)) {
         LogMessage("qvn_cEngDisplay::Lock : An error occured : ");
+        // A code outside the documented list still ends the line, with the
+        // HRESULT itself.
         if (int code = LockErrorCode(r)) LogMessage("%d\n", code);
+        else LogMessage("(0x%08lX)\n", static_cast<unsigned long>(r));
         // Go on with the zeroed description: no pixels this frame.
         std::memset(&desc, 0, sizeof desc);
     }
@@ -319,5 +322,6 @@ void qvn_cEngDisplay::Flip() {
     if (FAILED(r)) {
         LogMessage("Error while trying to flip : ");
         if (int code = FlipErrorCode(r)) LogMessage("%d\n", code);
+        else LogMessage("(0x%08lX)\n", static_cast<unsigned long>(r));
     }
 }

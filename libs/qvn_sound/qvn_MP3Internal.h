@@ -87,9 +87,6 @@ struct SScaleFactors {
 }  // namespace qvn_mp3
 
 struct SMP3Stream {
-    // The track's file ("memory" for a buffer): a stream it refuses while
-    // playing names it.
-    std::string name;
     int32_t nBits = 0;
     int32_t nChannels = 0;
     int32_t nBitrate = 0;
@@ -133,6 +130,9 @@ struct SMP3Stream {
     alignas(16) float aSynthRing[2][16][64]{};
     int32_t nRingPos[2]{};
     alignas(16) float aPcm[2][qvn_mp3::kGranuleLines]{};
+    // The track's file (empty for a buffer): a stream it refuses while
+    // playing names it.
+    std::string name;
 };
 
 namespace qvn_mp3 {

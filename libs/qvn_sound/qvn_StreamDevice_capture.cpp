@@ -111,6 +111,10 @@ public:
         m_nPlayMs = playMs;
         m_nRate = rate;
         m_nConsumed = 0;
+        // Room for a quarter of a second at once, so the frames that follow
+        // allocate nothing.
+        m_Ring.reserve(static_cast<size_t>(rate) + 4096);
+        m_Queue.reserve(static_cast<size_t>(g_Wav.Rate()) / 2 + 4096);
         // A ring at the file's rate after a converted one (a viewer's seek
         // back into the first half) goes in unchanged behind the queue.
         m_bPassThrough = rate == g_Wav.Rate();
@@ -133,7 +137,13 @@ public:
         const uint64_t target = static_cast<uint64_t>(ms - m_nPlayMs) * static_cast<uint64_t>(m_nRate) / 1000u;
         if (target <= m_nConsumed) return;
         m_Ring.clear();
-        device->Consume(target - m_nConsumed, &m_Ring);
+        device->Consume(
+            target - m_nConsumed,
+            [](const uint8_t* bytes, size_t n, void* ring) {
+                std::vector<uint8_t>* v = static_cast<std::vector<uint8_t>*>(ring);
+                v->insert(v->end(), bytes, bytes + n);
+            },
+            &m_Ring);
         m_nConsumed = target;
         if (m_bPassThrough) {
             const int16_t* samples = reinterpret_cast<const int16_t*>(m_Ring.data());
@@ -187,7 +197,6 @@ private:
 };
 
 cRateBridge g_Bridge;
-std::vector<uint8_t> g_Chunk;
 
 // Called by the capture clock after every frame.
 void OnClock(uint32_t ms, void*) {
@@ -198,9 +207,9 @@ void OnClock(uint32_t ms, void*) {
         uint64_t count = target - have;
         if (g_pPlaying && g_pPlaying->Rate() == g_Wav.Rate() && g_Bridge.Empty()) {
             // The file's own rate: the ring's samples go in as they are.
-            g_Chunk.clear();
-            g_pPlaying->Consume(count, &g_Chunk);
-            g_Wav.Write(g_Chunk.data(), g_Chunk.size());
+            g_pPlaying->Consume(
+                count, [](const uint8_t* bytes, size_t n, void* wav) { static_cast<cWavSink*>(wav)->Write(bytes, n); },
+                &g_Wav);
         } else {
             if (g_pPlaying) {
                 if (!g_Bridge.Serves(g_pPlaying)) g_Bridge.Start(g_pPlaying, g_pPlaying->Rate(), g_pPlaying->PlayMs());
@@ -216,7 +225,7 @@ void OnClock(uint32_t ms, void*) {
 
 uint64_t qvn_cCaptureStreamDevice::s_nSilenceOffset = 0;
 
-void qvn_cCaptureStreamDevice::Consume(uint64_t samples, std::vector<uint8_t>* out) {
+void qvn_cCaptureStreamDevice::Consume(uint64_t samples, WriteFn write, void* context) {
     int ringBytes = static_cast<int>(m_Ring.size());
     while (samples > 0) {
         // Up to the next notification position or the ring's end.
@@ -225,7 +234,7 @@ void qvn_cCaptureStreamDevice::Consume(uint64_t samples, std::vector<uint8_t>* o
             if (m_aNotify[i] > m_nCursor && m_aNotify[i] < next) next = m_aNotify[i];
         uint64_t run = static_cast<uint64_t>(next - m_nCursor) / 4;
         if (run > samples) run = samples;
-        out->insert(out->end(), m_Ring.data() + m_nCursor, m_Ring.data() + m_nCursor + run * 4);
+        if (run > 0) write(m_Ring.data() + m_nCursor, static_cast<size_t>(run * 4), context);
         m_nCursor += static_cast<int>(run * 4);
         samples -= run;
         if (m_nCursor >= ringBytes) m_nCursor = 0;

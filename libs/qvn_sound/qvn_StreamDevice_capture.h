@@ -1,6 +1,7 @@
 // The capture mode's sound device (see the .cpp for how it keeps time).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -17,8 +18,10 @@ public:
     void ReleaseBuffer() override;
     bool HasBuffer() const override;
 
-    // Plays `samples` stereo samples from the cursor, appending their bytes.
-    void Consume(uint64_t samples, std::vector<uint8_t>* out);
+    // Plays `samples` stereo samples from the cursor, handing their bytes to
+    // write in runs (up to each notification position).
+    using WriteFn = void (*)(const uint8_t* bytes, size_t count, void* context);
+    void Consume(uint64_t samples, WriteFn write, void* context);
     int Rate() const { return m_nRate; }
     // Capture time at which the ring started playing.
     uint32_t PlayMs() const { return m_nPlayMs; }
