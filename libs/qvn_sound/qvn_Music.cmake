@@ -1,8 +1,12 @@
 # The music player and its sound devices (the backend's and capture's).
 set(QVN_MUSIC_DIR ${PROJECT_SOURCE_DIR}/libs/qvn_sound)
 
-# The resampler the capture's sound file needs for a track at another rate.
-if(QVN_SWRESAMPLE_FOUND)
+# The resampler the capture's sound file needs for a track at another rate:
+# libswresample natively, the system's ACM on Windows.
+if(QVN_BACKEND STREQUAL "win32")
+  qvn_library(qvn_resample SOURCES ${QVN_MUSIC_DIR}/qvn_Resampler_win32.cpp HEADERS ${QVN_MUSIC_DIR}/qvn_Resampler.h
+    DEPS msacm32)
+elseif(QVN_SWRESAMPLE_FOUND)
   qvn_library(qvn_resample SOURCES ${QVN_MUSIC_DIR}/qvn_Resampler_ffmpeg.cpp HEADERS ${QVN_MUSIC_DIR}/qvn_Resampler.h
     DEPS PkgConfig::QVN_SWRESAMPLE)
 else()

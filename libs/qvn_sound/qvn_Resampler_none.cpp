@@ -1,4 +1,4 @@
-// Builds without a resampling library (the Windows ones): every request is
+// Native builds without libswresample: every request is
 // refused with the reason, and the caller decides what to do without one.
 #include "qvn_Resampler.h"
 

@@ -112,6 +112,17 @@ SRun PlayHalf2(int rate1, int rate2) {
     return run;
 }
 
+// The largest step between two samples of the left channel from `fromMs`
+// on, against the steepest a 1 kHz tone of the test's level has: a gap or a
+// jump where the converter's chunks meet shows as a far larger step.
+double WorstStepOverSlope(const std::vector<int16_t>& wav, int rate, double fromMs) {
+    const double steepest = 12000 * 2 * kPi * 1000.0 / rate;
+    int worst = 0;
+    for (size_t i = static_cast<size_t>(fromMs / 1000.0 * rate) + 1; i < wav.size() / 2; ++i)
+        worst = std::max(worst, std::abs(wav[2 * i] - wav[2 * (i - 1)]));
+    return worst / steepest;
+}
+
 struct SPair {
     int first, second;
 };
@@ -140,12 +151,7 @@ TEST_P(TwoRates, TheSecondTrackKeepsItsPitchAndItsPlaceInAudioWavAndTheVideo) {
     EXPECT_NEAR(OnsetMs(run.wav, run.fileRate), sameOnset, 2.0);
     // No click: from just after the onset on, no step between two samples
     // is steeper than the tone itself allows, with room for the filter.
-    const double steepest = 12000 * 2 * kPi * 1000.0 / run.fileRate;
-    int worst = 0;
-    const size_t from = static_cast<size_t>((sameOnset / 1000.0 + 0.05) * run.fileRate);
-    for (size_t i = from + 1; i < run.wav.size() / 2; ++i)
-        worst = std::max(worst, std::abs(run.wav[2 * i] - run.wav[2 * (i - 1)]));
-    EXPECT_LT(worst, 1.2 * steepest);
+    EXPECT_LT(WorstStepOverSlope(run.wav, run.fileRate, sameOnset + 50), 1.2);
     // The video's sound is audio.wav's, sample for sample.
     ASSERT_TRUE(run.video.ok) << run.video.error;
     EXPECT_EQ(run.video.sampleRate, p.first);
@@ -159,5 +165,47 @@ INSTANTIATE_TEST_SUITE_P(Pairs, TwoRates, ::testing::Values(SPair{44100, 48000},
                          [](const ::testing::TestParamInfo<SPair>& info) {
                              return std::to_string(info.param.first) + "_then_" + std::to_string(info.param.second);
                          });
+
+// The i686 Windows program's capture converts with the system's converter:
+// the same tone, at the same place, as the Linux program's.
+TEST(TwoRatesWindows, TheShowsOwnTargetConvertsTheSecondTrackToo) {
+    if (!fs::exists(QVN_WIN32_EXE)) GTEST_SKIP() << "no Windows build at " QVN_WIN32_EXE;
+    const fs::path dir = DatasWithTracks("qvn_rates_win32", 44100, 48000);
+    fs::copy_file(QVN_WIN32_EXE, dir / "demo_sw.exe");
+    const std::string cmd = "cd '" + dir.string() + "' && QVN_WINE_BITS=32 '" QVN_WINE_RUN "' '" +
+                            (fs::path(testing::TempDir()) / "qvn_rates_wine").string() +
+                            "' demo_sw.exe --capture cap --frames none --start half2 --quit-at 3000 > out.txt 2>&1";
+    const int status = std::system(cmd.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "no 32-bit Wine to run it on";
+    ASSERT_EQ(WEXITSTATUS(status), 0) << cmd;
+    int rate = 0;
+    const std::vector<int16_t> wav = ReadWav((dir / "cap" / "audio.wav").string(), &rate);
+    ASSERT_EQ(rate, 44100);
+    const SRun linux = PlayHalf2(44100, 48000);
+    ASSERT_EQ(linux.fileRate, 44100);
+    EXPECT_NEAR(wav.size() / 2.0 / rate, linux.wav.size() / 2.0 / linux.fileRate, 0.002);
+    EXPECT_NEAR(ToneHz(wav, rate, 1.0, 2.5), 1000.0, 1.0);
+    const double onset = OnsetMs(linux.wav, linux.fileRate);
+    EXPECT_NEAR(OnsetMs(wav, rate), onset, 2.0);
+    // The system's converter picks the nearest sample rather than filtering
+    // (so a step may be up to twice the tone's steepest), but it leaves no
+    // gap and no jump where its calls meet: every 5 ms of the tone carries
+    // the same power.
+    EXPECT_LT(WorstStepOverSlope(wav, rate, onset + 50), 2.05);
+    const size_t window = static_cast<size_t>(rate / 200);
+    const size_t from = static_cast<size_t>((onset + 50) / 1000.0 * rate);
+    double lowest = 1e300, highest = 0;
+    for (size_t w = from; w + window <= wav.size() / 2; w += window) {
+        double sum = 0;
+        for (size_t i = w; i < w + window; ++i) sum += static_cast<double>(wav[2 * i]) * wav[2 * i];
+        const double rms = std::sqrt(sum / window);
+        lowest = std::min(lowest, rms);
+        highest = std::max(highest, rms);
+    }
+    // The tone's own power, 12000 / sqrt(2), give or take its encoding.
+    EXPECT_GT(lowest, 0.9 * 12000 / std::sqrt(2.0));
+    EXPECT_LT(highest, 1.1 * 12000 / std::sqrt(2.0));
+}
 
 }  // namespace

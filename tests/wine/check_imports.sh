@@ -13,7 +13,7 @@ check() {
   echo "$exe imports: $dlls"
   for dll in $dlls; do
     case $dll in
-      kernel32.dll|user32.dll|gdi32.dll|msvcrt.dll|ddraw.dll|dinput.dll|dsound.dll|winmm.dll|advapi32.dll|ole32.dll) ;;
+      kernel32.dll|user32.dll|gdi32.dll|msvcrt.dll|ddraw.dll|dinput.dll|dsound.dll|winmm.dll|advapi32.dll|ole32.dll|msacm32.dll) ;;
       *) echo "FAIL: $exe needs $dll"; fail=1 ;;
     esac
   done
