@@ -89,45 +89,11 @@ private:
     uint32_t m_nRealAtSwitch = 0;
 };
 
-// The music was not decoded while the show ran unseen. Start the track
-// over at the point a straight run plays at showMs: the player's seek moves
-// the stream, the clock stays where it is, and the two quarters the cursor
-// plays first are filled at once instead of playing silence.
+// The music was not decoded while the show ran unseen: the player starts
+// the track over where a straight run hears showMs.
 void PositionMusic(int32_t showMs) {
     qvn_cMP3Player* player = dynamic_cast<qvn_cMP3Player*>(g_pMusic);
-    const char* track = qvn_CurrentTrack();
-    if (!player || !track || g_bQvnNoSound) return;
-    const int32_t clockStart = player->m_Clock.m_nStart;
-    player->Release();
-    // A straight run starts its ring with two silent quarters at the show
-    // clock's -450 ms: the track's sample 0 is heard two quarters later. The
-    // stream can only start at a frame; the samples between the frame's start
-    // and the one heard at showMs are dropped, so the music is in step to the
-    // sample.
-    const int64_t quarterSamples = kQvnStreamBufferBytes / kQvnStreamQuarters / 4;
-    const int64_t rate = player->m_nSampleRate > 0 ? player->m_nSampleRate : 44100;
-    const int64_t heard = (static_cast<int64_t>(showMs) + 450) * rate / 1000 - 2 * quarterSamples;
-    const int64_t frame = heard > 0 ? heard / 1152 : 0;
-    const int discard = heard > 0 ? static_cast<int>(heard - frame * 1152) : 0;
-    // Nothing was decoded since the track was opened, so the stream is near
-    // its start; only a stream already past the point is opened again.
-    if (player->GetMP3Position() > frame && !player->Open(track, 0)) {
-        LogMessage("qvn_Main : the music cannot restart at the start point; the show goes on silent.\n");
-        return;
-    }
-    if (!player->InitDevice()) {
-        LogMessage("qvn_Main : no sound device at the start point; the show goes on silent.\n");
-        player->Release();
-        return;
-    }
-    const int64_t skip = frame - (player->GetMP3Position() > 0 ? player->GetMP3Position() : 0);
-    player->Play();
-    // The seek skips whole 36 ms steps: aim at the middle of the step.
-    if (skip > 0) player->Seek(static_cast<int>(skip * 36 + 18 + 450));
-    player->m_Clock.m_nStart = clockStart;
-    player->DiscardSamples(discard);
-    player->Refill(2);  // the first quarter
-    player->Refill(3);  // the second
+    if (player && qvn_CurrentTrack() && !g_bQvnNoSound) player->StartAt(qvn_CurrentTrack(), showMs);
 }
 
 // The viewer's hooks into the music. Between halves (no track playing, a

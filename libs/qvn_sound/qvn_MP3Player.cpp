@@ -144,3 +144,39 @@ void OutputPCM(int count, const float* left, const float* right) {
     }
     if (g_pSoundOutput) g_pSoundOutput->WritePCM(buffer, count * 4);
 }
+
+bool qvn_cMP3Player::StartAt(const char* track, int32_t showMs) {
+    if (!track) return false;
+    const int32_t clockStart = m_Clock.m_nStart;
+    Release();
+    // A straight run starts its ring with two silent quarters at the show
+    // clock's -450 ms: the track's sample 0 is heard two quarters later. The
+    // stream can only start at a frame; the samples between the frame's start
+    // and the one heard at showMs are dropped, so the music is in step to the
+    // sample.
+    const int64_t quarterSamples = kQvnStreamBufferBytes / kQvnStreamQuarters / 4;
+    const int64_t rate = m_nSampleRate > 0 ? m_nSampleRate : 44100;
+    const int64_t heard = (static_cast<int64_t>(showMs) + 450) * rate / 1000 - 2 * quarterSamples;
+    const int64_t frame = heard > 0 ? heard / 1152 : 0;
+    const int discard = heard > 0 ? static_cast<int>(heard - frame * 1152) : 0;
+    // Nothing was decoded since the track was opened, so the stream is near
+    // its start; only a stream already past the point is opened again.
+    if (GetMP3Position() > frame && !Open(track, 0)) {
+        LogMessage("qvn_cMP3Player::StartAt : the music cannot restart at %d ms; the show goes on silent.\n", showMs);
+        return false;
+    }
+    if (!InitDevice()) {
+        LogMessage("qvn_cMP3Player::StartAt : no sound device at %d ms; the show goes on silent.\n", showMs);
+        Release();
+        return false;
+    }
+    const int64_t skip = frame - (GetMP3Position() > 0 ? GetMP3Position() : 0);
+    Play();
+    // The seek skips whole 36 ms steps: aim at the middle of the step.
+    if (skip > 0) Seek(static_cast<int>(skip * 36 + 18 + 450));
+    m_Clock.m_nStart = clockStart;
+    DiscardSamples(discard);
+    Refill(2);  // the first quarter
+    Refill(3);  // the second
+    return true;
+}

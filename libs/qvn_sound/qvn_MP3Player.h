@@ -35,6 +35,16 @@ public:
     // a quarter goes at the start of the next one.
     void DiscardSamples(int samples);
 
+    // Starts `track` over so that what is heard from now on is what a run
+    // played from the start hears at showMs of the track's clock (a start
+    // point, the viewer's resume): the stream is moved on with the seek to
+    // the frame before the point, the samples between that frame's start and
+    // the point are dropped, and the two quarters the cursor plays first are
+    // filled at once instead of playing silence. The clock keeps reading as
+    // it did. False, with the reason logged, when the track cannot be opened
+    // again or no sound device can be had: the show then goes on silent.
+    bool StartAt(const char* track, int32_t showMs);
+
     qvn_cStreamDevice* m_pDevice;
     int32_t m_aNotify[kQvnStreamQuarters];  // quarter start offsets
     uint8_t* m_pWrite;     // where WritePCM puts the next bytes
