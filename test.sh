@@ -14,5 +14,6 @@ ctest --test-dir build --no-tests=error --output-on-failure -j "$QVN_JOBS" -E '^
 echo "== the same tests under ASan + UBSan"
 ctest --test-dir build-asan --no-tests=error --output-on-failure -j "$QVN_JOBS" -E '^(wine|wine32|win32)\.|^parts\.show$' "$@" ||
   status=1
-qvn_report_vector_skips build
+qvn_report_skips build
+qvn_report_skips build-asan
 exit $status

@@ -110,13 +110,26 @@ qvn_make_datas() {
   mv "$scratch" "$datas" || { rm -rf "$scratch"; return 1; }
 }
 
-# qvn_report_vector_skips BUILD: one line saying how many tests skipped for
-# want of the third-party test vectors, and where they were looked for.
-qvn_report_vector_skips() {
-  local log="$QVN_ROOT/$1/Testing/Temporary/LastTest.log" dir count
+# qvn_report_skips BUILD: every test of the last run that skipped, with the
+# reason it gave (a GoogleTest skip's message, or a script's "SKIPPED: ..."
+# line), then how many of them skipped for want of the third-party test
+# vectors and where those were looked for.
+qvn_report_skips() {
+  local log="$QVN_ROOT/$1/Testing/Temporary/LastTest.log" dir skips count
   dir=$(sed -n 's/^QVN_VECTORS_DIR:PATH=//p' "$QVN_ROOT/$1/CMakeCache.txt" 2>/dev/null)
+  skips=""
+  [ -f "$log" ] && skips=$(awk '
+    /^[0-9]+\/[0-9]+ Test: / { sub(/^[0-9]+\/[0-9]+ Test: /, ""); name = $0; said = 0; next }
+    said == 0 && take { print "   " name ": " $0; said = 1; take = 0; next }
+    said == 0 && /: Skipped$/ { take = 1; next }
+    said == 0 && /^SKIPPED: / { sub(/^SKIPPED: /, ""); print "   " name ": " $0; said = 1 }
+  ' "$log")
   count=0
-  [ -f "$log" ] && count=$(grep -A1 ': Skipped$' "$log" | grep -ci 'vectors')
+  [ -n "$skips" ] && count=$(printf '%s\n' "$skips" | wc -l)
+  echo "== $1: $count tests skipped"
+  [ -n "$skips" ] && printf '%s\n' "$skips"
+  count=0
+  [ -n "$skips" ] && count=$(printf '%s\n' "$skips" | grep -ci 'vectors')
   if [ "$count" -gt 0 ]; then
     echo "== $count vector tests skipped: no test vectors in ${dir:-../shared/vectors} (put them there to run them)"
   else

@@ -7,7 +7,8 @@
 #     status, and leaves neither datas/ nor the scratch folder;
 #  3. a generator that works leaves datas/ whole and no scratch folder, and a
 #     second set-up keeps it;
-#  4. play.sh itself stops on the failed generator: the program never starts.
+#  4. play.sh itself stops on the failed generator: the program never starts;
+#  5. the test command's closing report lists every skipped test and why.
 # Usage: check_setup.sh SOURCE_DIR WORK_DIR
 set -u
 src=$1
@@ -91,6 +92,44 @@ echo "play.sh with a failing generator: exit code $rc"
 [ "$rc" -ne 0 ] || { echo "FAIL: play.sh ended with 0"; fail=1; }
 grep -q 'the show started' "$root/out.txt" && { echo "FAIL: play.sh started the show without datas/"; fail=1; }
 [ ! -e "$root/datas" ] && [ ! -e "$root/datas.tmp" ] || { echo "FAIL: play.sh left a data folder"; fail=1; }
+
+# 5. The skip report: every skipped test with its reason, GoogleTest's and
+# the scripts' alike, and the vector skips counted.
+root="$work/skips"
+mkdir -p "$root/scripts" "$root/build/Testing/Temporary"
+cp "$src/scripts/setup.sh" "$root/scripts/setup.sh"
+echo "QVN_VECTORS_DIR:PATH=/nowhere/vectors" > "$root/build/CMakeCache.txt"
+cat > "$root/build/Testing/Temporary/LastTest.log" <<'LOG'
+1/3 Test: Mp3Iso.Layer3
+Output:
+/src/tests/sound/test_mp3_conformance.cpp:40: Skipped
+test vectors not found at /nowhere/vectors
+[  SKIPPED ] Mp3Iso.Layer3 (0 ms)
+<end of output>
+Test Pass Reason:
+2/3 Test: wine32.smoke
+Output:
+SKIPPED: 32-bit Wine is not installed (the i386 architecture and wine32:i386)
+<end of output>
+Test Passed.
+3/3 Test: Program.Help
+Output:
+[       OK ] Program.Help (3 ms)
+<end of output>
+Test Passed.
+LOG
+report=$( . "$root/scripts/setup.sh"; QVN_ROOT=$root; qvn_report_skips build )
+expected='== build: 2 tests skipped
+   Mp3Iso.Layer3: test vectors not found at /nowhere/vectors
+   wine32.smoke: 32-bit Wine is not installed (the i386 architecture and wine32:i386)
+== 1 vector tests skipped: no test vectors in /nowhere/vectors (put them there to run them)'
+if [ "$report" = "$expected" ]; then
+  echo "the skip report names both skips"
+else
+  echo "FAIL: the skip report reads:"
+  echo "$report"
+  fail=1
+fi
 
 [ "$fail" = 0 ] && echo "the set-up stops where it must"
 exit $fail
