@@ -16,7 +16,7 @@ qvn_cBitmap g_Strip2;
 
 // What lasts for the program's life.
 struct SState {
-    float pulseAngle = 4.712385f;  // a: the first pulse value is 0
+    float pulseAngle = 4.712385f;  // radians, 3 pi / 2: the first pulse value is 0
     float c6 = 0.0f, c2 = 0.0f, vv = 0.0f;
     qvn_SLatch flash12000, flash16730, flash30592;
 };

@@ -10,8 +10,8 @@ static const char kName[] = "qvn_cPartCredits";
 namespace {
 // Text strips cut from the comment and name pictures at load time; the
 // fourth name strip is the name picture itself, cropped.
-qvn_cBitmap g_aNameStrips[3];     // N1, N2, N3
-qvn_cBitmap g_aCommentStrips[5];  // C1 .. C5
+qvn_cBitmap g_aNameStrips[3];     // the name strips of the first three credits
+qvn_cBitmap g_aCommentStrips[5];  // the five strips cut from the comment picture
 
 struct SStrip {
     qvn_cBitmap* bitmap;

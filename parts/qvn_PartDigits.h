@@ -49,7 +49,7 @@ private:
     qvn_cScenePlayer m_Scene;
     enum { kMirror, kDigits, kTechnology, kStay, kArtist, kDodge, kPhoto, kWhite, kLayers };
     int32_t m_aLayer[kLayers] = {};
-    float m_fWhite = 1.0f;  // w
+    float m_fWhite = 1.0f;  // the white cover's fade (1: opaque white), restarted by each white flash
     // Each word's phase starts once, at the first frame at or after its time,
     // and ends when its layer has left the screen.
     qvn_SLatch m_DigitsStart, m_TechnologyStart, m_StayStart, m_ArtistStart;

@@ -26,8 +26,8 @@ private:
     // What lasts the program's life: the halo's strength, the pulse angle
     // and the triggers of the timeline's events.
     struct SState {
-        float m_fHalo = 0.0f;             // xs
-        float m_fPulseAngle = 4.712385f;  // pa: the pulse starts at its low point, 3 pi / 2
+        float m_fHalo = 0.0f;             // the halo's strength (0 to 1), growing from 140.6 s
+        float m_fPulseAngle = 4.712385f;  // radians; the pulse starts at its low point, 3 pi / 2
         qvn_SLatch m_FirstFrame;
         qvn_SLatch m_MainAt149000;
         qvn_SLatch m_HaloAt140600;
@@ -40,9 +40,9 @@ private:
     qvn_cScenePlayer m_Scene;
     enum { kJustry, kHalo, kForget, kGreed, kMain, kBlack, kWhite, kVellor4, kLayers };
     int32_t m_aLayer[kLayers] = {};
-    float m_fWhite = 1.0f;      // w: the opening flash
-    float m_fBlack = 0.85f;     // kb: the darkening under the halo
-    float m_fBlackEnd = 0.0f;   // ke: the closing black-out
+    float m_fWhite = 1.0f;      // the opening flash's fade (1: opaque white)
+    float m_fBlack = 0.85f;     // the black cover's strength, darkening the scene under the halo
+    float m_fBlackEnd = 0.0f;   // the closing black-out's strength (0 to 1)
     qvn_SFlash m_GreedFlash;
     qvn_SFlash m_MainFlash;
 };

@@ -15,7 +15,7 @@ qvn_cBitmapList g_BlurList;
 
 // What lasts for the program's life.
 struct SState {
-    float pulseAngle = 4.712385f;  // a: the smiley starts dark
+    float pulseAngle = 4.712385f;  // radians, 3 pi / 2: the smiley starts dark
     float gs = 1.0f, gz = 1.0f;    // gel strength and zoom
     float wv = 0.0f;               // white-out
 };

@@ -36,13 +36,15 @@ struct SState {
     float ballTime = 0.0f;  // the ball clock
     bool ballsOn = false;
     qvn_SLatch ballsLatch;
-    float black = 1.0f;       // cb
-    float smileyY = -720.0f;  // s
-    float opaIn = 0.0f;       // o
-    float vampireFade = 1.0f, vampireZoom = 1.0f;  // vs, vz
-    float opaFade = 1.0f, opaZoom = 1.0f;          // os, oz
+    float black = 1.0f;       // the opening black cover's strength (0: gone)
+    float smileyY = -720.0f;  // the smileys' column's top, in pixels (wraps every 540)
+    float opaIn = 0.0f;       // the opa picture's strength as it comes in (0 to 1)
+    // The closing pictures: each fades out (1 to 0) while it zooms in (a
+    // factor from 1).
+    float vampireFade = 1.0f, vampireZoom = 1.0f;
+    float opaFade = 1.0f, opaZoom = 1.0f;
     float live = 0.0f;
-    float white = 0.0f;  // w
+    float white = 0.0f;  // the closing white-out's strength (the part ends past 1.5)
     float stripAmount[13] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};  // by strip number
     qvn_SLatch stripPlaced[13];
 };

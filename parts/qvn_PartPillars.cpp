@@ -20,8 +20,12 @@ qvn_cBitmapList g_BlurList;
 struct SState {
     qvn_SLatch text1, text2, text3, dodgeShown, blurShown, flash24000, flash38000, flash41000;
     float v1 = 1.0f, v2 = 1.0f, v3 = 1.0f, v4 = 0.0f, v5 = 0.0f;
-    float pulse = 0.0f, pulseAngle = 0.0f;  // K and a
-    float blurScale = 0.0f, zoomAngle = 0.0f;  // L and m
+    // The dodge layer's strength (0 to 1) and the angle of the sine it
+    // follows, in radians.
+    float pulse = 0.0f, pulseAngle = 0.0f;
+    // The blur animation's strength (it grows from 0) and the angle of its
+    // zoom's sine, in radians.
+    float blurScale = 0.0f, zoomAngle = 0.0f;
 };
 SState s;
 

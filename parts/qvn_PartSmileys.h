@@ -38,7 +38,8 @@ private:
     qvn_cScenePlayer m_Scene;
     enum { kBase, kStripA, kPulse3, kPulse4, kStripB, kPulse6, kFlash, kBlack, kWhite, kLayers };
     int32_t m_aLayer[kLayers] = {};
-    float m_fWhite = 1.0f;  // w
-    float m_fFlash = 1.0f;  // f7
-    float m_fStripA = -240.0f, m_fStripB = -240.0f;  // y2, y5
+    float m_fWhite = 1.0f;  // the opening white cover's fade (1: opaque white)
+    float m_fFlash = 1.0f;  // the flash picture's fade, restarted at 102 and 104 s
+    // The two scrolling strips' tops, in pixels (they wrap every 240).
+    float m_fStripA = -240.0f, m_fStripB = -240.0f;
 };

@@ -46,12 +46,12 @@ void qvn_SetFade(qvn_cBitmapLayers& layers, int32_t id, float v);
 void qvn_SetScale(qvn_cBitmapLayers& layers, int32_t id, float v);
 
 // A picture that flashes from white and fades: each step turns its pixels
-// toward white by f and sets its layer's strength to g; both decay until g
+// toward white and sets its layer's strength; both decay until the strength
 // reaches 0, when the layer hides and the flash is over.
 struct qvn_SFlash {
     bool m_bOn = false;
-    float m_fWhite = 1.0f;  // f
-    float m_fScale = 1.0f;  // g
+    float m_fWhite = 1.0f;  // how far the pixels turn toward white (1: all white)
+    float m_fScale = 1.0f;  // the layer's strength (0: gone)
     void start() {
         m_bOn = true;
         m_fWhite = 1.0f;

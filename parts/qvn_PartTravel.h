@@ -34,11 +34,11 @@ private:
     // What lasts the program's life: the white-out and fade-in values and
     // the two pulse angles.
     struct SState {
-        float m_fWhite = 0.1f;     // v
-        float m_fRed = 1.0f;       // pr
-        float m_fRedAngle = 0.0f;  // ar
-        float m_fP6Angle = 0.0f;   // a6
-        float m_fFadeIn = 0.0f;    // fi
+        float m_fWhite = 0.1f;     // the closing white-out: how far the frame turns white (ends past 1)
+        float m_fRed = 1.0f;       // the red background's red scale (a pulse, 0 to 1)
+        float m_fRedAngle = 0.0f;  // the red pulse's angle, in radians
+        float m_fP6Angle = 0.0f;   // the sixth picture's pulse angle, in radians
+        float m_fFadeIn = 0.0f;    // the pictures' strength as they come in (0 to 1)
     };
     static SState s_State;
 

@@ -25,9 +25,9 @@ private:
     // What lasts the program's life: the tuner and pulse angles, the black
     // cover's strength and the flash triggers.
     struct SState {
-        float m_fTunerAngle = 0.0f;  // ta
-        float m_fPulseAngle = 0.0f;  // tb
-        float m_fBlack = 1.0f;       // kb
+        float m_fTunerAngle = 0.0f;  // the tuner's zoom sine's angle, in radians
+        float m_fPulseAngle = 0.0f;  // the travel picture's pulse angle, in radians
+        float m_fBlack = 1.0f;       // the opening black cover's strength (0: gone)
         qvn_SLatch m_MainAt118000;
         qvn_SLatch m_SmileyAt110144;
         qvn_SLatch m_SmileyAt112144;
