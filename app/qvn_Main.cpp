@@ -197,8 +197,15 @@ const qvn_SOverlayPicture* ViewerOverlay() {
     return &picture;
 }
 
+// The display is told the overlay after every frame shown, and while
+// paused before it shows the last frame again; it draws it at its presents.
+void ViewerPushOverlay() {
+    if (g_pDisplay) g_pDisplay->SetOverlay(ViewerOverlay());
+}
+
 void ViewerIdle() {
     if (g_pCapture) return;  // the capture's pumps move its clock: no wait
+    ViewerPushOverlay();
     if (g_pDisplay) g_pDisplay->Represent();
     qvn_NativeSleep(15);
 }
@@ -316,8 +323,8 @@ int qvn_ProgramMain(int argc, const char* const* argv, void* hInstance, int nCmd
         hooks.startMusic = ViewerStartMusic;
         hooks.screenshot = ViewerScreenshot;
         hooks.idle = ViewerIdle;
+        hooks.frameShown = ViewerPushOverlay;
         qvn_viewer::Enable(viewerClock.get(), hooks);
-        g_pfnQvnOverlay = ViewerOverlay;
     }
     std::unique_ptr<cStartClock> startClock;
     if (!options.capture && !options.viewer && options.start.kind != qvn_SStartPoint::eKind::kNone) {
@@ -347,6 +354,8 @@ int qvn_ProgramMain(int argc, const char* const* argv, void* hInstance, int nCmd
         if (!app.Init()) {
             exitCode = 1;
         } else {
+            // Late frames are counted against the refresh the display paces to.
+            if (g_pDisplay && g_pDisplay->RefreshHz() > 0) qvn_ShowStatsSetRefreshHz(g_pDisplay->RefreshHz());
             qvn_sys::SetCursorVisible(false);
             qvn_SStartPoint point = options.start;
             for (;;) {
@@ -376,7 +385,6 @@ int qvn_ProgramMain(int argc, const char* const* argv, void* hInstance, int nCmd
     }
     qvn_start::Disarm();
     qvn_viewer::Disable();
-    g_pfnQvnOverlay = nullptr;
     qvn_stop::Disarm();
     g_pCaptureKeys = nullptr;
     g_nCaptureKeys = 0;

@@ -1,6 +1,5 @@
 #include "qvn_Overlay.h"
 
-qvn_OverlayFn g_pfnQvnOverlay = nullptr;
 
 qvn_SOverlayRect qvn_OverlayRect(int frameX, int frameY, int frameW, int frameH, int overlayW, int overlayH) {
     int scale = frameW / 320;

@@ -12,10 +12,6 @@ struct qvn_SOverlayPicture {
     int height = 0;
 };
 
-// The overlay for this present (null: none). Set by the program.
-using qvn_OverlayFn = const qvn_SOverlayPicture* (*)();
-extern qvn_OverlayFn g_pfnQvnOverlay;
-
 // Where the overlay goes over a frame shown at (frameX, frameY, frameW,
 // frameH) in the window: the frame's corner, a margin in, magnified by the
 // frame's own whole-number scale (at most 3) so the text stays sharp.

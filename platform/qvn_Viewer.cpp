@@ -275,6 +275,7 @@ void FrameShown() {
     // A frame shown while paused (the landing or a step) takes its period,
     // as every frame of straight play does.
     g_State.clock->Step();
+    if (g_State.hooks.frameShown) g_State.hooks.frameShown();
 }
 
 bool Interrupting() { return g_State.restartPending; }

@@ -79,6 +79,8 @@ struct SHooks {
     // Called instead of a frame while paused: show the last frame again (the
     // overlay may have changed) and give the processor a rest.
     void (*idle)() = nullptr;
+    // After every frame shown: the overlay can be brought up to date.
+    void (*frameShown)() = nullptr;
 };
 
 // Turns the viewer on with its clock (installed by the caller) and hooks.

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "qvn_EngDisplay.h"
-#include "qvn_ShowStats.h"
 #include "qvn_ErrorLog.h"
 #include "qvn_Overlay.h"
 #include "qvn_SdlContext_sdl2.h"
@@ -138,7 +137,7 @@ bool qvn_cEngDisplay::Init(const char* deviceName, int width, int height, int bp
     int refresh = (SDL_GetDesktopDisplayMode(index, &mode) == 0 && mode.refresh_rate > 0) ? mode.refresh_rate : 60;
     s->frameTicks = SDL_GetPerformanceFrequency() / static_cast<Uint64>(refresh);
     s->nextFrame = 0;
-    qvn_ShowStatsSetRefreshHz(refresh);
+    m_nRefreshHz = refresh;
 
     g_pSdlDisplay = this;
     qvn_Sdl().toggleFullscreen = ToggleFullscreen;
@@ -186,14 +185,13 @@ void qvn_cEngDisplay::Clear() {
 
 // The window's picture of the presented frame: the frame scaled and
 // letterboxed, the overlay over it.
-static void Compose(SSdlDisplay* s, int width, int height) {
+static void Compose(SSdlDisplay* s, int width, int height, const qvn_SOverlayPicture* overlay) {
     int outW = 0, outH = 0;
     SDL_GetRendererOutputSize(s->renderer, &outW, &outH);
     SDL_SetRenderDrawColor(s->renderer, 0, 0, 0, 255);
     SDL_RenderClear(s->renderer);
     SDL_Rect dst = qvn_SdlFitRect(outW, outH, width, height);
     SDL_RenderCopy(s->renderer, s->texture, nullptr, &dst);
-    const qvn_SOverlayPicture* overlay = g_pfnQvnOverlay ? g_pfnQvnOverlay() : nullptr;
     if (!overlay || overlay->width <= 0 || overlay->height <= 0) return;
     if (!s->overlay || s->overlayW != overlay->width || s->overlayH != overlay->height) {
         if (s->overlay) SDL_DestroyTexture(s->overlay);
@@ -213,7 +211,7 @@ static void Compose(SSdlDisplay* s, int width, int height) {
 void qvn_cEngDisplay::Represent() {
     SSdlDisplay* s = State(this);
     if (!s || !s->renderer || !s->texture) return;
-    Compose(s, m_nWidth, m_nHeight);
+    Compose(s, m_nWidth, m_nHeight, m_pOverlay);
     SDL_RenderPresent(s->renderer);
 }
 
@@ -227,7 +225,7 @@ bool qvn_cEngDisplay::PresentedFrame(std::vector<uint16_t>* frame) {
 bool qvn_cEngDisplay::WindowPicture(std::vector<uint32_t>* rgb, int* width, int* height) {
     SSdlDisplay* s = State(this);
     if (!s || !s->renderer || !s->texture) return false;
-    Compose(s, m_nWidth, m_nHeight);
+    Compose(s, m_nWidth, m_nHeight, m_pOverlay);
     int outW = 0, outH = 0;
     SDL_GetRendererOutputSize(s->renderer, &outW, &outH);
     if (outW <= 0 || outH <= 0) return false;
@@ -247,7 +245,7 @@ void qvn_cEngDisplay::Flip() {
         return;
     }
     s->presented = s->surface;
-    Compose(s, m_nWidth, m_nHeight);
+    Compose(s, m_nWidth, m_nHeight, m_pOverlay);
     SDL_RenderPresent(s->renderer);
 
     // Pace to the display's refresh even when the renderer does not wait for

@@ -9,6 +9,8 @@
 
 #include "qvn_PixelFormat.h"
 
+struct qvn_SOverlayPicture;
+
 // Opaque platform objects: the header names them so the class keeps its shape
 // on every backend, but only the backend's own file knows what they are.
 struct IDirectDraw;
@@ -47,12 +49,22 @@ public:
         return false;
     }
 
+    // The viewer's overlay: drawn over the window's picture at every
+    // present until another is set (null: none). The caller keeps it alive;
+    // displays without a window ignore it.
+    void SetOverlay(const qvn_SOverlayPicture* overlay) { m_pOverlay = overlay; }
+    // The refresh rate the display paces its frames to, in Hz (0: it does
+    // not pace; known once Init has succeeded).
+    int32_t RefreshHz() const { return m_nRefreshHz; }
+
     int32_t m_nHeight, m_nWidth, m_nBpp;
     int32_t m_bWindowed;  // 1 windowed, 0 full screen
     qvn_SRect m_rcClip;
     int32_t m_eRenderMode;  // 0 software, 1 hardware 3D, 2 not chosen
     int32_t m_nPitch;       // bytes per line of the locked surface
     int32_t m_nPitchPixels; // m_nPitch / (m_nBpp / 8)
+    const qvn_SOverlayPicture* m_pOverlay = nullptr;
+    int32_t m_nRefreshHz = 0;
 };
 
 enum { QVN_RENDER_SOFTWARE = 0, QVN_RENDER_HARDWARE = 1, QVN_RENDER_NONE = 2 };

@@ -11,7 +11,6 @@
 #include "qvn_Overlay.h"
 #include "qvn_ErrorLog.h"
 #include "qvn_SdlContext_sdl2.h"
-#include "qvn_ShowStats.h"
 
 namespace {
 
@@ -145,7 +144,7 @@ bool qvn_cScreenGLDisplay::Init(const char* deviceName, int width, int height, i
     const int refresh = (SDL_GetDesktopDisplayMode(index, &mode) == 0 && mode.refresh_rate > 0) ? mode.refresh_rate : 60;
     s->frameTicks = SDL_GetPerformanceFrequency() / static_cast<Uint64>(refresh);
     s->nextFrame = 0;
-    qvn_ShowStatsSetRefreshHz(refresh);
+    m_nRefreshHz = refresh;
     qvn_Sdl().toggleFullscreen = ToggleFullscreen;
     return true;
 }
@@ -155,7 +154,7 @@ bool qvn_cScreenGLDisplay::Compose(int* outW, int* outH) {
     if (*outW <= 0 || *outH <= 0) return false;
     const SDL_Rect dst = qvn_SdlFitRect(*outW, *outH, m_nWidth, m_nHeight);
     m_Device.Present(*outW, *outH, dst.x, dst.y, dst.w, dst.h);
-    const qvn_SOverlayPicture* overlay = g_pfnQvnOverlay ? g_pfnQvnOverlay() : nullptr;
+    const qvn_SOverlayPicture* overlay = m_pOverlay;
     if (overlay && overlay->width > 0 && overlay->height > 0) {
         const qvn_SOverlayRect r = qvn_OverlayRect(dst.x, dst.y, dst.w, dst.h, overlay->width, overlay->height);
         m_Device.PresentOverlay(overlay->argb.data(), overlay->width, overlay->height, *outH, r.x, r.y, r.w, r.h);

@@ -5,6 +5,8 @@
 
 #include <cstdlib>
 
+#include "qvn_EngDisplay.h"
+#include "qvn_Overlay.h"
 #include "qvn_Window.h"
 
 namespace {
@@ -60,6 +62,45 @@ TEST_F(SdlWindowTest, F12ClosesTheWindowLikeEscape) {
     EXPECT_TRUE(m_Window.PumpMessages());
     EXPECT_EQ(PumpAll(m_Window, 10), 1);
     EXPECT_TRUE(m_Window.QuitSeen());
+}
+
+// The screen reports the refresh it paces to (the statistics count late
+// frames against it) and draws the overlay it was last told, over the
+// window's picture only.
+TEST_F(SdlWindowTest, TheScreenReportsItsRefreshAndDrawsTheOverlayItIsTold) {
+    qvn_cEngDisplay display;
+    ASSERT_TRUE(display.Init("display", 320, 240, 16, 1));
+    EXPECT_GT(display.RefreshHz(), 0);
+    display.Lock();
+    ASSERT_NE(display.m_pSurfacePixels, nullptr);
+    for (int y = 0; y < 240; ++y)
+        for (int x = 0; x < 320; ++x) display.m_pSurfacePixels[y * display.m_nPitchPixels + x] = 0x001F;  // blue
+    display.Unlock();
+    qvn_SOverlayPicture overlay;
+    overlay.width = 8;
+    overlay.height = 8;
+    overlay.argb.assign(64, 0xFFFF0000u);  // opaque red
+    auto redInCorner = [&display]() {
+        std::vector<uint32_t> picture;
+        int w = 0, h = 0;
+        if (!display.WindowPicture(&picture, &w, &h) || picture.empty()) return -1;
+        int red = 0;
+        for (int y = 0; y < h / 4; ++y)
+            for (int x = 0; x < w / 4; ++x) red += picture[static_cast<size_t>(y) * w + x] == 0xFF0000u;
+        return red;
+    };
+    display.Flip();
+    EXPECT_EQ(redInCorner(), 0);
+    display.SetOverlay(&overlay);
+    display.Flip();
+    EXPECT_GT(redInCorner(), 0);
+    // The show's own frame never holds it.
+    std::vector<uint16_t> frame;
+    ASSERT_TRUE(display.PresentedFrame(&frame));
+    for (uint16_t p : frame) ASSERT_EQ(p, 0x001F);
+    display.SetOverlay(nullptr);
+    display.Represent();
+    EXPECT_EQ(redInCorner(), 0);
 }
 
 }  // namespace
