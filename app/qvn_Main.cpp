@@ -12,6 +12,7 @@
 #include "qvn_DataPath.h"
 #include "qvn_EngDisplay.h"
 #include "qvn_ErrorLog.h"
+#include "qvn_FrameClock.h"
 #include "qvn_Keys.h"
 #include "qvn_MP3Player.h"
 #include "qvn_NativeSystem.h"
@@ -44,50 +45,6 @@ static void FindDataDir(const qvn_SOptions& options, const std::string& exeDir) 
 }
 
 namespace {
-
-// The clock of a live run with a start point: virtual (one 60 Hz frame period
-// per frame played, as a straight run at 60 fps sees it) until the start
-// point, then the system's, carried on from where the virtual one stopped.
-class cStartClock : public qvn_cSystemServices {
-public:
-    explicit cStartClock(qvn_cSystemServices* inner) : m_pInner(inner), m_nBase(inner->TickCount()) {}
-    uint32_t TickCount() override {
-        if (!m_bReal) return m_nBase + static_cast<uint32_t>(static_cast<uint64_t>(m_nPeriods) * 1000u / 60u);
-        return m_pInner->TickCount() - m_nRealAtSwitch + m_nVirtualAtSwitch;
-    }
-    void DebugOutput(const char* text) override { m_pInner->DebugOutput(text); }
-    void ShowMessageBox(const char* text, const char* caption, unsigned flags) override {
-        m_pInner->ShowMessageBox(text, caption, flags);
-    }
-    void SetCursorVisible(bool visible) override { m_pInner->SetCursorVisible(visible); }
-
-    void OnSkippedFlip() {
-        ++m_nPeriods;
-        m_bFlipped = true;
-    }
-    // A pump with no frame before it (a part waiting for its time) moves the
-    // virtual clock too, as the capture clock does.
-    void OnPump() {
-        if (m_bReal) return;
-        if (m_bFlipped) m_bFlipped = false;
-        else ++m_nPeriods;
-    }
-    void SwitchToReal() {
-        if (m_bReal) return;
-        m_nVirtualAtSwitch = TickCount();
-        m_nRealAtSwitch = m_pInner->TickCount();
-        m_bReal = true;
-    }
-
-private:
-    qvn_cSystemServices* m_pInner;
-    uint32_t m_nBase;
-    uint32_t m_nPeriods = 0;
-    bool m_bFlipped = false;
-    bool m_bReal = false;
-    uint32_t m_nVirtualAtSwitch = 0;
-    uint32_t m_nRealAtSwitch = 0;
-};
 
 // The music was not decoded while the show ran unseen: the player starts
 // the track over where a straight run hears showMs.
@@ -309,11 +266,11 @@ int qvn_ProgramMain(int argc, const char* const* argv, void* hInstance, int nCmd
     } else {
         qvn_sys::Install(qvn_NativeSystemServices());
     }
-    std::unique_ptr<qvn_cViewerClock> viewerClock;
+    std::unique_ptr<qvn_cFrameClock> viewerClock;
     if (options.viewer) {
         // Straight play, which every seek lands on, is the capture's frame
         // rate in capture mode and 60 fps live.
-        viewerClock.reset(new qvn_cViewerClock(qvn_sys::Installed(), options.capture ? options.fps : 60));
+        viewerClock.reset(new qvn_cFrameClock(qvn_sys::Installed(), options.capture ? options.fps : 60));
         if (capture)
             viewerClock->SetPeriodSource(
                 [](void* c) { return static_cast<qvn_cCaptureSession*>(c)->Periods(); }, capture.get());
@@ -326,18 +283,22 @@ int qvn_ProgramMain(int argc, const char* const* argv, void* hInstance, int nCmd
         hooks.frameShown = ViewerPushOverlay;
         qvn_viewer::Enable(viewerClock.get(), hooks);
     }
-    std::unique_ptr<cStartClock> startClock;
+    // A live run with a start point: one 60 Hz frame period per frame
+    // played unseen, as a straight run at 60 fps sees its clock, then the
+    // system's clock carried on from there.
+    std::unique_ptr<qvn_cFrameClock> startClock;
     if (!options.capture && !options.viewer && options.start.kind != qvn_SStartPoint::eKind::kNone) {
-        startClock.reset(new cStartClock(qvn_NativeSystemServices()));
+        startClock.reset(new qvn_cFrameClock(qvn_NativeSystemServices(), 60));
+        startClock->StartFastForward();
         qvn_sys::Install(startClock.get());
         qvn_start::Arm(
             options.start,
             [](int32_t showMs, void* c) {
-                static_cast<cStartClock*>(c)->SwitchToReal();
+                static_cast<qvn_cFrameClock*>(c)->Run();
                 PositionMusic(showMs);
             },
-            [](void* c) { static_cast<cStartClock*>(c)->OnSkippedFlip(); },
-            [](void* c) { static_cast<cStartClock*>(c)->OnPump(); }, startClock.get());
+            [](void* c) { static_cast<qvn_cFrameClock*>(c)->OnSkippedFlip(); },
+            [](void* c) { static_cast<qvn_cFrameClock*>(c)->OnPump(); }, startClock.get());
     }
     g_bQvnNoSound = options.noSound;
     qvn_stop::Arm(options.stop);

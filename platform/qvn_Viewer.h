@@ -13,58 +13,9 @@
 
 #include <cstdint>
 
+#include "qvn_FrameClock.h"
 #include "qvn_StartPoint.h"
 #include "qvn_System.h"
-
-class qvn_cViewerClock : public qvn_cSystemServices {
-public:
-    // rate: the frame rate a straight run is compared with (60 live, the
-    // capture's rate in capture mode).
-    qvn_cViewerClock(qvn_cSystemServices* inner, int rate);
-    uint32_t TickCount() override;
-    void DebugOutput(const char* text) override { m_pInner->DebugOutput(text); }
-    void ShowMessageBox(const char* text, const char* caption, unsigned flags) override {
-        m_pInner->ShowMessageBox(text, caption, flags);
-    }
-    void SetCursorVisible(bool visible) override { m_pInner->SetCursorVisible(visible); }
-
-    // Fast-forward: one frame period per frame played unseen, and per pump
-    // with no frame before it (a part waiting for its time).
-    void StartFastForward();
-    void OnSkippedFlip();
-    void OnPump();
-    // Playing: the inner clock carries on from the current value.
-    void Run();
-    // Paused: the value stays until Run; Step adds one frame period (the
-    // frame drawn at the frozen time has been shown).
-    void Freeze();
-    void Step();
-    bool FastForwarding() const { return m_eMode == eMode::kVirtual; }
-
-    // The capture's clock counts frame periods: reading them instead of its
-    // milliseconds keeps every value on the rounding a straight capture has.
-    using PeriodSource = uint32_t (*)(void* context);
-    void SetPeriodSource(PeriodSource fn, void* context);
-
-private:
-    enum class eMode { kReal, kVirtual, kFrozen };
-    uint32_t At(uint32_t periods) const {
-        return m_nBase + static_cast<uint32_t>(static_cast<uint64_t>(periods) * 1000u / static_cast<uint32_t>(m_nRate));
-    }
-    uint32_t CurrentPeriods() const;
-    qvn_cSystemServices* m_pInner;
-    int m_nRate;
-    eMode m_eMode = eMode::kReal;
-    // Every value is m_nBase plus whole frame periods, except live while
-    // playing, where it is the inner clock minus m_nOffset.
-    uint32_t m_nBase = 0;
-    uint32_t m_nPeriods = 0;
-    bool m_bFlipped = false;
-    uint32_t m_nOffset = 0;
-    PeriodSource m_pfnPeriods = nullptr;
-    void* m_pPeriodContext = nullptr;
-    uint32_t m_nSourceAtRun = 0;  // the source's periods when play last started
-};
 
 namespace qvn_viewer {
 
@@ -84,7 +35,7 @@ struct SHooks {
 };
 
 // Turns the viewer on with its clock (installed by the caller) and hooks.
-void Enable(qvn_cViewerClock* clock, const SHooks& hooks);
+void Enable(qvn_cFrameClock* clock, const SHooks& hooks);
 void Disable();
 bool Enabled();
 
