@@ -12,7 +12,6 @@
 #include <string>
 
 #include "qvn_Capture.h"
-#include "qvn_StartPoint.h"
 
 enum class qvn_eVideoContainer { kUnknown, kMkv, kMp4 };
 
@@ -53,7 +52,3 @@ struct qvn_SVideoProgress {
 };
 std::string qvn_VideoProgressLine(const qvn_SVideoProgress& progress);
 
-// The run's length from its start to --stop, --quit-at or the show's end, in
-// ms; -1 when it cannot be told. Where a part begins is taken from the
-// default show, so it is an estimate for the progress line, nothing more.
-int64_t qvn_VideoPlannedMs(const qvn_SStartPoint& start, const qvn_SStartPoint& stop, int quitAtMs);

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "qvn_Options.h"
+#include "qvn_StopPoint.h"
 #include "qvn_VideoExport.h"
 
 namespace {

@@ -80,3 +80,58 @@ bool Reached() {
 }
 
 }  // namespace qvn_stop
+
+namespace {
+
+// Where the default show's parts begin on the timeline, measured on a
+// capture of it; the run of a capture without --start begins with the
+// loading screen, before the titles.
+struct SPartStart {
+    const char* className;
+    int32_t timelineMs;
+};
+const SPartStart kPartStarts[] = {
+    {"qvn_cPartTitles", -450},          {"qvn_cPartPillars", 22050},      {"qvn_cPartDigits", 44500},
+    {"qvn_cPartCredits", 72516},        {"qvn_cPartSmileys", 101300},     {"qvn_cPartTube", 108500},
+    {"qvn_cPartTravel", 126550},        {"qvn_cPartGlon", 137966},        {"qvn_cPartChromaTunnel", 163666},
+    {"qvn_cPartMetaballs", 202116},     {"qvn_cPartShadow", 246700},      {"qvn_cPartGel", 280316},
+    {"qvn_cPartJoys", 297116},          {"qvn_cPartScroller", 332416},
+};
+constexpr int32_t kShowOpeningMs = -2150;
+constexpr int32_t kShowEndMs = 430100;
+
+// The timeline at a place; false when it is not known.
+bool PlaceMs(const qvn_SStartPoint& point, int32_t noneMs, int32_t* ms) {
+    switch (point.kind) {
+    case qvn_SStartPoint::eKind::kNone:
+        *ms = noneMs;
+        return true;
+    case qvn_SStartPoint::eKind::kTime:
+        *ms = point.ms;
+        return true;
+    case qvn_SStartPoint::eKind::kHalf2:
+        *ms = kPartStarts[8].timelineMs;
+        return true;
+    case qvn_SStartPoint::eKind::kPart:
+        for (const SPartStart& s : kPartStarts) {
+            if (point.part == s.className) {
+                *ms = s.timelineMs;
+                return true;
+            }
+        }
+        return false;
+    }
+    return false;
+}
+
+}  // namespace
+
+int64_t qvn_VideoPlannedMs(const qvn_SStartPoint& start, const qvn_SStartPoint& stop, int quitAtMs) {
+    int32_t from = 0, to = 0;
+    if (!PlaceMs(start, kShowOpeningMs, &from)) return quitAtMs >= 0 ? quitAtMs : -1;
+    if (!PlaceMs(stop, kShowEndMs, &to)) to = kShowEndMs;
+    if (to > kShowEndMs) to = kShowEndMs;
+    int64_t planned = static_cast<int64_t>(to) - from;
+    if (quitAtMs >= 0 && quitAtMs < planned) planned = quitAtMs;
+    return planned > 0 ? planned : -1;
+}

@@ -5,6 +5,7 @@
 // everything from the tube's first frame up to the frame before glon's first.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "qvn_StartPoint.h"
@@ -29,3 +30,9 @@ void Disarm();
 bool Reached();
 
 }  // namespace qvn_stop
+
+// The run's length from its start to --stop, --quit-at or the show's end, in
+// ms; -1 when it cannot be told (the video export's progress line). Where a
+// part begins is taken from the default show, so it is an estimate for a
+// progress line, nothing more.
+int64_t qvn_VideoPlannedMs(const qvn_SStartPoint& start, const qvn_SStartPoint& stop, int quitAtMs);
