@@ -182,7 +182,7 @@ bool OnKey(int key) {
         g_State.overlay = !g_State.overlay;
         return true;
     case kQvnKeyF1 + 8:  // F9
-        if (g_State.hooks.screenshot) g_State.hooks.screenshot(qvn_start::TimelineMs());
+        Screenshot(qvn_start::TimelineMs());
         return true;
     default:
         return false;
@@ -207,7 +207,7 @@ void FrameShown() {
     // A frame shown while paused (the landing or a step) takes its period,
     // as every frame of straight play does.
     g_State.clock->Step();
-    if (g_State.hooks.frameShown) g_State.hooks.frameShown();
+    PushOverlay();
 }
 
 bool Interrupting() { return g_State.restartPending; }

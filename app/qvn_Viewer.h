@@ -25,14 +25,18 @@ struct SHooks {
     // landing that is not paused).
     void (*stopMusic)() = nullptr;
     void (*startMusic)(int32_t showMs) = nullptr;
-    // F9: a screenshot named after the show time (timeline ms).
-    void (*screenshot)(int32_t timelineMs) = nullptr;
     // Called instead of a frame while paused: show the last frame again (the
     // overlay may have changed) and give the processor a rest.
     void (*idle)() = nullptr;
-    // After every frame shown: the overlay can be brought up to date.
-    void (*frameShown)() = nullptr;
 };
+
+// F9: the frame exactly as the show made it (320 x 240) and, live, the
+// window's picture as the viewer sees it, named after the show's time
+// (timeline ms): into the working folder, or the capture's folder.
+void Screenshot(int32_t timelineMs);
+// Tells the display the overlay as it is now (Tab: shown or not); after
+// every frame shown, and while paused before the last frame is shown again.
+void PushOverlay();
 
 // Turns the viewer on with its clock (installed by the caller) and hooks.
 void Enable(qvn_cFrameClock* clock, const SHooks& hooks);
