@@ -48,34 +48,11 @@ void qvn_cMaterialD3D::Select() {
     qvn_cRendererD3D* r = m_pRenderer;
     if (!r || r->m_pCurrentMaterial == this) return;
     r->m_pCurrentMaterial = this;
-    qvn_cTexture* t0 = m_pTexture[0];
-    qvn_cTexture* t1 = m_pTexture[1];
-    qvn_cTexture* t2 = m_pTexture[2];
-    int32_t mode = QVN_MODE_COPY;
-    if (m_nType == 0) {
-        if (t0) {
-            r->BindTexture(t0, 0);
-            mode = QVN_MODE_ADD;
-        }
-    } else if (m_nType == 2) {
-        if (t0) {
-            if (t2) {
-                r->BindTexture(t0, 0);
-                r->BindTexture(t2, 1);
-                mode = QVN_MODE_MASK;
-            } else if (t1) {
-                r->BindTexture(t0, 0);
-                r->BindTexture(t1, 1);
-                mode = QVN_MODE_TEX_ENV;
-            } else {
-                r->BindTexture(t0, 0);
-                mode = t0->m_bFogged ? QVN_MODE_FOG : QVN_MODE_COPY;
-            }
-        } else if (t1) {
-            r->BindTexture(t1, 1);
-            mode = QVN_MODE_ENV;
-        }
-    }
+    // The one selection rule the software and OpenGL renderers follow too.
+    qvn_cTexture *unit0, *unit1;
+    const int32_t mode = Selection(&unit0, &unit1);
+    if (unit0) r->BindTexture(unit0, 0);
+    if (unit1) r->BindTexture(unit1, 1);
     r->SetRenderMode(mode);
 }
 
