@@ -21,6 +21,4 @@ public:
     // gives them at the end of the input.
     virtual void Push(const int16_t* in, int frames, std::vector<int16_t>* out) = 0;
     virtual void Flush(std::vector<int16_t>* out) = 0;
-    // Output frames the filter holds back, at the output rate.
-    virtual int DelayFrames() const = 0;
 };

@@ -13,8 +13,7 @@ namespace {
 
 class cSwrResampler : public qvn_cResampler {
 public:
-    cSwrResampler(SwrContext* context, int inRate, int outRate)
-        : m_pContext(context), m_nInRate(inRate), m_nOutRate(outRate) {}
+    explicit cSwrResampler(SwrContext* context) : m_pContext(context) {}
     ~cSwrResampler() override { swr_free(&m_pContext); }
 
     void Push(const int16_t* in, int frames, std::vector<int16_t>* out) override {
@@ -23,10 +22,6 @@ public:
     }
 
     void Flush(std::vector<int16_t>* out) override { Convert(nullptr, 0, out); }
-
-    int DelayFrames() const override {
-        return static_cast<int>(swr_get_delay(m_pContext, m_nOutRate));
-    }
 
 private:
     void Convert(const uint8_t* in, int frames, std::vector<int16_t>* out) {
@@ -43,8 +38,6 @@ private:
     }
 
     SwrContext* m_pContext;
-    int m_nInRate;
-    int m_nOutRate;
 };
 
 }  // namespace
@@ -64,5 +57,5 @@ std::unique_ptr<qvn_cResampler> qvn_cResampler::Create(int inRate, int outRate, 
         if (why) *why = "the resampler cannot start";
         return nullptr;
     }
-    return std::unique_ptr<qvn_cResampler>(new cSwrResampler(context, inRate, outRate));
+    return std::unique_ptr<qvn_cResampler>(new cSwrResampler(context));
 }

@@ -42,8 +42,6 @@ public:
         m_Source.clear();
     }
 
-    int DelayFrames() const override { return static_cast<int>(m_Source.size() / 2); }
-
 private:
     void Convert(DWORD flags, std::vector<int16_t>* out) {
         const DWORD sourceBytes = static_cast<DWORD>(m_Source.size() * 2);

@@ -104,12 +104,13 @@ qvn_cCaptureStreamDevice* g_pPlaying = nullptr;
 // wherever the two clocks' roundings disagree.
 class cRateBridge {
 public:
-    // A ring at `rate` starts playing at capture time playMs.
-    void Start(const qvn_cCaptureStreamDevice* device, int rate, uint32_t playMs) {
+    // The ring starts to be served (it has been playing since its PlayMs).
+    void Start(const qvn_cCaptureStreamDevice* device) {
         Finish();
         m_pDevice = device;
-        m_nPlayMs = playMs;
-        m_nRate = rate;
+        m_nPlayMs = device->PlayMs();
+        m_nRate = device->Rate();
+        const int rate = m_nRate;
         m_nConsumed = 0;
         // Room for a quarter of a second at once, so the frames that follow
         // allocate nothing.
@@ -212,7 +213,7 @@ void OnClock(uint32_t ms, void*) {
                 &g_Wav);
         } else {
             if (g_pPlaying) {
-                if (!g_Bridge.Serves(g_pPlaying)) g_Bridge.Start(g_pPlaying, g_pPlaying->Rate(), g_pPlaying->PlayMs());
+                if (!g_Bridge.Serves(g_pPlaying)) g_Bridge.Start(g_pPlaying);
                 g_Bridge.Feed(g_pPlaying, ms);
             }
             g_Bridge.Drain(count, &g_Wav);
