@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "qvn_Capture.h"
+#include "qvn_CaptureRun.h"
 #include "qvn_DataPath.h"
 #include "qvn_EngDisplay.h"
 #include "qvn_ErrorLog.h"
@@ -14,6 +15,7 @@
 #include "qvn_Keys.h"
 #include "qvn_MP3Player.h"
 #include "qvn_NativeSystem.h"
+#include "qvn_Run.h"
 #include "qvn_Sequencer.h"
 #include "qvn_ShowStats.h"
 #include "qvn_StartPoint.h"
@@ -128,6 +130,7 @@ int qvn_ProgramMain(int argc, const char* const* argv, void* hInstance, int nCmd
     std::unique_ptr<qvn_cVideoExport> video;
     if (options.capture && !options.videoPath.empty() && !(video = OpenVideo(options))) return 1;
     std::unique_ptr<qvn_cCaptureSession> capture;
+    std::unique_ptr<qvn_cCaptureRun> captureRun;
     qvn_cStoryboard storyboard;
     if (options.capture) {
         capture.reset(new qvn_cCaptureSession);
@@ -144,9 +147,9 @@ int qvn_ProgramMain(int argc, const char* const* argv, void* hInstance, int nCmd
         capture->SetSink(video.get());
         if (video) qvn_CatchCaptureInterrupts();
         g_pCapture = capture.get();
-        g_nCaptureQuitAtMs = options.quitAtMs;
-        g_pCaptureKeys = options.keys.empty() ? nullptr : options.keys.data();
-        g_nCaptureKeys = static_cast<int>(options.keys.size());
+        captureRun.reset(new qvn_cCaptureRun(capture.get()));
+        captureRun->SetQuitAt(options.quitAtMs);
+        captureRun->SetKeys(options.keys);
         qvn_sys::Install(capture.get());
         if (!options.storyboardPath.empty())
             capture->SetFrameListener(
@@ -202,9 +205,18 @@ int qvn_ProgramMain(int argc, const char* const* argv, void* hInstance, int nCmd
     qvn_stop::Arm(options.stop);
 
     if (options.stats) qvn_ShowStatsEnable(options.capture, options.capture ? options.fps : 60);
+    // The features that follow the run, in the order they hear of it: the
+    // capture names the frames before the start point judges them, and the
+    // stop point reads the timeline the start point has just moved.
+    if (captureRun) qvn_run::Add(captureRun.get());
+    qvn_run::Add(qvn_start::Observer());
+    qvn_run::Add(qvn_stop::Observer());
+    if (options.stats) qvn_run::Add(qvn_ShowStatsObserver());
+    if (options.viewer) qvn_run::Add(qvn_viewer::Observer());
     int exitCode = 0;
     {
         qvn_cWindow window;
+        window.SetInput(captureRun.get());
         // Without a window the display cannot take the screen, which is
         // where a failure here shows.
         window.Create(hInstance, nullptr, nullptr, nCmdShow);
@@ -242,11 +254,10 @@ int qvn_ProgramMain(int argc, const char* const* argv, void* hInstance, int nCmd
         else
             std::fprintf(stderr, "%s: cannot write the storyboard %s\n", kQvnProgramName, options.storyboardPath.c_str());
     }
+    qvn_run::Clear();
     qvn_start::Disarm();
     qvn_viewer::Disable();
     qvn_stop::Disarm();
-    g_pCaptureKeys = nullptr;
-    g_nCaptureKeys = 0;
     g_bQvnNoSound = false;
     if (capture) {
         capture->SetFrameListener(nullptr, nullptr);

@@ -3,14 +3,11 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "qvn_Capture.h"
 #include "qvn_DataPath.h"
 #include "qvn_ErrorLog.h"
+#include "qvn_Run.h"
 #include "qvn_SoundPlayer.h"
 #include "qvn_System.h"
-#include "qvn_ShowStats.h"
-#include "qvn_StartPoint.h"
-#include "qvn_Viewer.h"
 #include "qvn_Window.h"
 
 qvn_cPart* g_pInterlude = nullptr;
@@ -38,25 +35,20 @@ qvn_cSequencer::~qvn_cSequencer() {
     DestroyHalf(1);
 }
 
-// A viewer's seek ends the run like a quit; the program then plays again.
+// A run the observers end (a viewer's seek) ends like a quit; the program
+// then plays again.
 bool qvn_cSequencer::QuitRequested() const {
-    return (g_pWindow && g_pWindow->QuitSeen()) || qvn_viewer::Interrupting();
+    return (g_pWindow && g_pWindow->QuitSeen()) || qvn_run::Interrupting();
 }
 
-void qvn_cSequencer::SetPhase(int phase) {
-    if (g_pCapture) g_pCapture->SetPhase(phase);
-    qvn_start::SetPhase(phase);
-}
+void qvn_cSequencer::SetPhase(int phase) { qvn_run::Phase(phase); }
 
-// Names the part whose frames come next, in frames.txt and the statistics.
+// Names the part whose frames come next (frames.txt, the statistics, the
+// start and stop points, the viewer).
 static void RunPart(qvn_cPart* part, const char* name) {
-    if (g_pCapture) g_pCapture->SetPartName(name);
-    qvn_start::SetPart(name);
-    qvn_viewer::OnPart(name);
-    qvn_ShowStatsBeginPart(name);
+    qvn_run::PartBegins(name);
     part->run();
-    if (g_pCapture) g_pCapture->SetPartName(nullptr);
-    qvn_start::SetPart(nullptr);
+    qvn_run::PartEnds();
 }
 
 void qvn_cSequencer::RunShow() {

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <vector>
 
+#include "qvn_Run.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -124,4 +126,14 @@ void qvn_ShowStatsReport(FILE* out, double showSeconds) {
         std::fprintf(out, "total: %zu frames, %zu later than the display's refresh (%d Hz)\n", totalFrames,
                      totalLate, g_nRefreshHz);
     }
+}
+
+qvn_cRunObserver* qvn_ShowStatsObserver() {
+    class cStatsObserver : public qvn_cRunObserver {
+        void OnPartBegins(const char* className) override { qvn_ShowStatsBeginPart(className); }
+        void OnWait() override { qvn_ShowStatsIdle(); }
+        void OnFrameShown() override { qvn_ShowStatsFrame(); }
+    };
+    static cStatsObserver observer;
+    return &observer;
 }

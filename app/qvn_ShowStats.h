@@ -22,3 +22,8 @@ void qvn_ShowStatsIdle();
 void qvn_ShowStatsReport(FILE* out, double showSeconds);
 // Forgets every record (tests).
 void qvn_ShowStatsReset();
+
+// The statistics as the run's observer: a part begins, a part waits, a frame
+// is shown.
+class qvn_cRunObserver;
+qvn_cRunObserver* qvn_ShowStatsObserver();

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "qvn_Run.h"
 #include "qvn_System.h"
 
 namespace {
@@ -207,3 +208,25 @@ void Pumped() {
 }
 
 }  // namespace qvn_start
+
+namespace {
+
+class cStartObserver : public qvn_cRunObserver {
+public:
+    void OnPhase(int phase) override { qvn_start::SetPhase(phase); }
+    void OnPartBegins(const char* className) override { qvn_start::SetPart(className); }
+    void OnPartEnds() override { qvn_start::SetPart(nullptr); }
+    eQvnFrame OnFrameBegins(int32_t showMs) override {
+        return qvn_start::BeginFrame(showMs) ? eQvnFrame::kShown : eQvnFrame::kUnseen;
+    }
+    bool Presents() override { return qvn_start::Presenting(); }
+    void OnFrameSkipped() override { qvn_start::SkippedFlip(); }
+    void OnPump() override { qvn_start::Pumped(); }
+};
+
+}  // namespace
+
+qvn_cRunObserver* qvn_start::Observer() {
+    static cStartObserver observer;
+    return &observer;
+}

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string>
 
+class qvn_cRunObserver;
+
 struct qvn_SStartPoint {
     enum class eKind { kNone, kTime, kHalf2, kPart };
     eKind kind = eKind::kNone;
@@ -70,5 +72,10 @@ int32_t TimelineMs();
 // Where the show is, as the sequencer last said (the stop point reads it).
 int Phase();
 const char* Part();
+
+// The start point as the run's observer: it follows the phase and the part,
+// judges every frame (unseen until the point), counts the skipped flips and
+// the pumps through the armed hooks.
+qvn_cRunObserver* Observer();
 
 }  // namespace qvn_start

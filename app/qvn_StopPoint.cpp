@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "qvn_Run.h"
+
 namespace {
 
 qvn_SStartPoint g_Point;
@@ -77,6 +79,14 @@ bool Reached() {
         break;
     }
     return g_bReached;
+}
+
+qvn_cRunObserver* Observer() {
+    class cStopObserver : public qvn_cRunObserver {
+        eQvnFrame OnFrameBegins(int32_t) override { return Reached() ? eQvnFrame::kStop : eQvnFrame::kShown; }
+    };
+    static cStopObserver observer;
+    return &observer;
 }
 
 }  // namespace qvn_stop

@@ -29,6 +29,9 @@ void Disarm();
 // (and for every frame after it).
 bool Reached();
 
+// The stop point as the run's observer: a frame that reaches it is kStop.
+qvn_cRunObserver* Observer();
+
 }  // namespace qvn_stop
 
 // The run's length from its start to --stop, --quit-at or the show's end, in

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "qvn_Keys.h"
+#include "qvn_Run.h"
 
 namespace qvn_viewer {
 namespace {
@@ -242,5 +243,17 @@ bool OverlayShown() { return g_State.overlay; }
 bool Paused() { return g_State.paused; }
 const char* LoopPart() { return g_State.loopPart; }
 const char* CurrentPart() { return g_State.currentPart; }
+
+qvn_cRunObserver* Observer() {
+    class cViewerObserver : public qvn_cRunObserver {
+        bool Holds() override { return HoldAndIdle(); }
+        bool EndsRun() override { return Interrupting(); }
+        void OnPartBegins(const char* className) override { OnPart(className); }
+        void OnFrameShown() override { FrameShown(); }
+        bool OnKey(int key) override { return qvn_viewer::OnKey(key); }
+    };
+    static cViewerObserver observer;
+    return &observer;
+}
 
 }  // namespace qvn_viewer

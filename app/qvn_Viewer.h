@@ -17,6 +17,8 @@
 #include "qvn_StartPoint.h"
 #include "qvn_System.h"
 
+class qvn_cRunObserver;
+
 namespace qvn_viewer {
 
 // What the viewer asks of the program around it.
@@ -78,5 +80,10 @@ bool OverlayShown();
 bool Paused();
 const char* LoopPart();
 const char* CurrentPart();
+
+// The viewer as the run's observer: it holds the run while paused, ends it
+// for a seek, follows the parts, steps its clock on every frame shown and
+// takes its keys.
+qvn_cRunObserver* Observer();
 
 }  // namespace qvn_viewer

@@ -3,10 +3,17 @@
 // the music fed.
 #pragma once
 
-#include <csignal>
 #include <cstdint>
 
-struct qvn_SScriptedKey;
+// Where the pump's input comes from when it is not the window's own
+// messages (capture mode plays a script of keys).
+class qvn_cInputSource {
+public:
+    virtual ~qvn_cInputSource() = default;
+    // Takes at most one input; true when it ends the show (a quit, Escape or
+    // F12). Other keys go to the run's observers (qvn_run::Key).
+    virtual bool TakeOne() = 0;
+};
 
 class qvn_cWindow {
 public:
@@ -18,7 +25,12 @@ public:
     bool Create(void* hInstance, void* hPrevInstance, const char* lpCmdLine, int nCmdShow);
 
     // false exactly once: on the call that takes the quit from the queue.
+    // Each pass tells the run's observers, takes at most one input and keeps
+    // the music fed.
     bool PumpMessages();
+
+    // The pump's input (null: the window's messages); not owned.
+    void SetInput(qvn_cInputSource* source) { m_pInput = source; }
 
     // Whether a quit has been taken from the queue at some point: the
     // sequencer uses it to stop the rest of the show.
@@ -39,7 +51,7 @@ private:
 
     bool m_bQuitSeen;
     bool m_bQuitRequested;
-    int m_nNextScriptedKey;
+    qvn_cInputSource* m_pInput;
 };
 
 extern qvn_cWindow* g_pWindow;
@@ -47,18 +59,3 @@ extern qvn_cWindow* g_pWindow;
 // Window class and title (the native backends use them).
 extern const char* const kQvnWindowClass;
 extern const char* const kQvnWindowTitle;
-
-// Capture mode: a quit is delivered by the first pump at or after this virtual
-// time (ms); negative: never. Lets tests walk the quit path without a keyboard.
-extern int32_t g_nCaptureQuitAtMs;
-// Capture mode: keys pressed at run times (sorted; null: none). Each pump
-// takes at most one, as it takes at most one window message; the show's keys
-// act as they do live (Escape and F12 end the show, the others do nothing).
-extern const qvn_SScriptedKey* g_pCaptureKeys;
-extern int g_nCaptureKeys;
-// Capture mode: set by a signal (Ctrl+C, a request to terminate); the next
-// pump takes it as Escape, so the run's files are finished as on any quit.
-extern volatile std::sig_atomic_t g_nCaptureInterrupted;
-// Installs the handlers that set it; a second signal acts as it would
-// without them.
-void qvn_CatchCaptureInterrupts();

@@ -3,8 +3,8 @@
 #include "qvn_Capture.h"
 #include "qvn_ErrorLog.h"
 #include "qvn_Keys.h"
+#include "qvn_Run.h"
 #include "qvn_SdlContext_sdl2.h"
-#include "qvn_Viewer.h"
 
 bool qvn_cWindow::Create(void* hInstance, void*, const char*, int) {
     m_hInstance = hInstance;
@@ -53,7 +53,7 @@ bool qvn_cWindow::TakeOneMessage() {
         } else if (const int key = ViewerKey(event.key.keysym.sym)) {
             // A held key repeats only the frame step: a repeated seek would
             // restart the show many times a second.
-            if (!event.key.repeat || key == '.') qvn_viewer::OnKey(key);
+            if (!event.key.repeat || key == '.') qvn_run::Key(key);
         }
         return false;
     default:

@@ -2,7 +2,7 @@
 
 #include "qvn_Capture.h"
 #include "qvn_Keys.h"
-#include "qvn_Viewer.h"
+#include "qvn_Run.h"
 #include "qvn_Window.h"
 
 // The viewer's keys (0: not one of them).
@@ -36,7 +36,7 @@ static LRESULT CALLBACK WndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM l
         if (const int key = ViewerKey(wParam)) {
             // Bit 30: the key was already down (a repeat); only the frame
             // step repeats.
-            if (!(lParam & (1L << 30)) || key == '.') qvn_viewer::OnKey(key);
+            if (!(lParam & (1L << 30)) || key == '.') qvn_run::Key(key);
             return 0;
         }
         break;

@@ -5,12 +5,9 @@
 
 #include "qvn_Bitmap.h"
 #include "qvn_EngDisplay.h"
+#include "qvn_Run.h"
 #include "qvn_ScenePlayer.h"
-#include "qvn_ShowStats.h"
 #include "qvn_SoundPlayer.h"
-#include "qvn_StartPoint.h"
-#include "qvn_StopPoint.h"
-#include "qvn_Viewer.h"
 #include "qvn_Window.h"
 
 namespace {
@@ -35,8 +32,9 @@ void ScratchToSurface(uint16_t* surface) {
         std::memcpy(surface + static_cast<size_t>(y) * pitch, g_p16bitsScreenBuffer + y * kFrameWidth, cols * 2u);
 }
 
-// A viewer's seek ends the run as a quit does, but the program goes on.
-bool Quitting() { return (g_pWindow && g_pWindow->QuitSeen()) || qvn_viewer::Interrupting(); }
+// A run the observers end (a viewer's seek) ends as on a quit, but the
+// program goes on.
+bool Quitting() { return (g_pWindow && g_pWindow->QuitSeen()) || qvn_run::Interrupting(); }
 int32_t ShowClock() { return g_pMusic ? g_pMusic->GetTimePosition() : 0; }
 
 }  // namespace
@@ -77,8 +75,8 @@ void qvn_cFramePart::drawScene(eScenePass pass) {
 
 bool qvn_cFramePart::waitForClock(int32_t t) {
     while (ShowClock() < t) {
-        qvn_viewer::HoldAndIdle();
-        if (!g_pWindow || !g_pWindow->PumpMessages() || qvn_viewer::Interrupting()) return false;
+        qvn_run::Holding();
+        if (!g_pWindow || !g_pWindow->PumpMessages() || qvn_run::Interrupting()) return false;
     }
     return true;
 }
@@ -97,27 +95,28 @@ void qvn_cFramePart::run() {
     qvn_cDisplayBase* display = g_pDisplay;
     bool going = !Quitting();
     while (going) {
-        if (qvn_viewer::Interrupting()) break;
-        // Paused in the viewer: no frame is played, so the show's state and
-        // its random sequence stay those of straight play.
-        if (qvn_viewer::HoldAndIdle()) {
+        if (qvn_run::Interrupting()) break;
+        // Held (the viewer paused): no frame is played, so the show's state
+        // and its random sequence stay those of straight play.
+        if (qvn_run::Holding()) {
             going = g_pWindow && g_pWindow->PumpMessages();
             continue;
         }
         const int32_t t = ShowClock();
         if (waiting(t)) {
             // A part waiting for its start time is not a slow frame.
-            qvn_ShowStatsIdle();
+            qvn_run::Waiting();
             going = g_pWindow && g_pWindow->PumpMessages();
             continue;
         }
         if (endsBeforeDrawing(t)) break;
         // Before the start point frames are played but not presented: what
         // only makes the picture (compositing, flip) is skipped.
-        const bool shown = qvn_start::BeginFrame(t);
+        const eQvnFrame kind = qvn_run::BeginFrame(t);
+        const bool shown = kind == eQvnFrame::kShown;
         // The frame that reaches a stop point is not played: the show ends
         // before it, with no clock moved.
-        if (qvn_stop::Reached()) {
+        if (kind == eQvnFrame::kStop) {
             if (g_pWindow) g_pWindow->EndShow();
             break;
         }
@@ -146,10 +145,9 @@ void qvn_cFramePart::run() {
         drawScene(eScenePass::kOver);
         if (shown) {
             display->Flip();
-            qvn_ShowStatsFrame();
-            qvn_viewer::FrameShown();
+            qvn_run::FrameShown();
         } else {
-            qvn_start::SkippedFlip();
+            qvn_run::FrameSkipped();
         }
         m_fSpeed = m_FrameTimer.getSpeedFactor();
         afterFlip();

@@ -6,7 +6,7 @@
 #include "qvn_EngDisplay.h"
 #include "qvn_PictureReaders.h"
 #include "qvn_Random.h"
-#include "qvn_StartPoint.h"
+#include "qvn_Run.h"
 
 namespace {
 
@@ -150,8 +150,8 @@ void qvn_cPartMetaballs::afterScene() {
     qvn_cEngDisplay* display = g_pDisplay;
     // The balls are made anew from their time every frame: a frame nobody
     // sees needs none.
-    if (qvn_start::Presenting()) display->Lock();
-    if (uint16_t* surface = qvn_start::Presenting() ? display->m_pSurfacePixels : nullptr) {
+    if (qvn_run::Presenting()) display->Lock();
+    if (uint16_t* surface = qvn_run::Presenting() ? display->m_pSurfacePixels : nullptr) {
         m_bLocked = 1;
         const qvn_SEnvTarget target = {surface, display->m_nPitchPixels, display->m_nWidth < 320 ? display->m_nWidth : 320,
                                        display->m_nHeight < 240 ? display->m_nHeight : 240};

@@ -4,7 +4,7 @@
 #include <new>
 
 #include "qvn_EngDisplay.h"
-#include "qvn_StartPoint.h"
+#include "qvn_Run.h"
 #include "qvn_cImporter.h"
 #include "qvn_cScene.h"
 #include "qvn_cTextureCache.h"
@@ -33,7 +33,7 @@ void qvn_cScenePlayer::run() {
     m_dPosition += m_FrameTimer.getSpeedFactor();
     m_pScene->m_nFrame = static_cast<int32_t>(std::floor(m_dPosition));
     // A frame nobody sees still moves the scene on; its picture is not needed.
-    if (qvn_start::Presenting()) m_pScene->Render();
+    if (qvn_run::Presenting()) m_pScene->Render();
 }
 
 void qvn_cScenePlayer::finish() {

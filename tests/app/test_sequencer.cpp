@@ -8,8 +8,10 @@
 #include <vector>
 
 #include "qvn_Capture.h"
+#include "qvn_CaptureRun.h"
 #include "qvn_Display_capture.h"
 #include "qvn_ErrorLog.h"
+#include "qvn_Run.h"
 #include "qvn_Sequencer.h"
 #include "qvn_SoundPlayer.h"
 #include "qvn_System.h"
@@ -20,6 +22,7 @@ namespace {
 std::vector<std::string> g_Events;
 std::string g_FailLoad;   // the part whose load fails
 std::string g_QuitInRun;  // the part during whose run the viewer quits
+qvn_cCaptureRun* g_pScript = nullptr;  // the capture's script of keys
 
 void Event(const std::string& e) { g_Events.push_back(e); }
 
@@ -34,7 +37,7 @@ public:
     void run() override {
         Event("run " + m_Name);
         if (m_Name == g_QuitInRun) {
-            g_nCaptureQuitAtMs = 0;
+            g_pScript->SetQuitAt(0);
             // The frame loop: pump until told to stop.
             while (g_pWindow->PumpMessages()) {
             }
@@ -98,18 +101,21 @@ protected:
         g_Events.clear();
         g_FailLoad.clear();
         g_QuitInRun.clear();
-        g_nCaptureQuitAtMs = -1;
         qvn_sys::Install(&m_Services);
         m_pPlayer = new cFakePlayer;
         g_pMusic = m_pPlayer;
         // Capture mode with no quit scripted: the pump never reports one.
         g_pCapture = &m_Capture;
+        qvn_run::Add(&m_CaptureRun);
+        m_Window.SetInput(&m_CaptureRun);
+        g_pScript = &m_CaptureRun;
     }
     void TearDown() override {
         g_pMusic = nullptr;
         delete m_pPlayer;
         g_pCapture = nullptr;
-        g_nCaptureQuitAtMs = -1;
+        qvn_run::Clear();
+        g_pScript = nullptr;
         qvn_sys::Install(nullptr);
     }
     std::vector<std::string> Run() {
@@ -119,6 +125,7 @@ protected:
 
     cCountingServices m_Services;
     qvn_cCaptureSession m_Capture;
+    qvn_cCaptureRun m_CaptureRun{&m_Capture};
     qvn_cWindow m_Window;
     cFakePlayer* m_pPlayer = nullptr;
 };

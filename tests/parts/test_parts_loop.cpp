@@ -7,8 +7,10 @@
 
 #include "qvn_Bitmap.h"
 #include "qvn_Capture.h"
+#include "qvn_CaptureRun.h"
 #include "qvn_Display_capture.h"
 #include "qvn_FramePart.h"
+#include "qvn_Run.h"
 #include "qvn_Window.h"
 
 namespace {
@@ -63,16 +65,20 @@ protected:
         settings.firstPngFrame = -1;
         ASSERT_TRUE(session.Start(settings));
         g_pCapture = &session;
+        qvn_run::Add(&captureRun);
+        window.SetInput(&captureRun);
         ASSERT_TRUE(display.Init("NoSelection", 320, 240, 16, 0));
         g_pDisplay = &display;
     }
     void TearDown() override {
         g_pDisplay = nullptr;
         g_pCapture = nullptr;
+        qvn_run::Clear();
         session.Finish();
     }
     qvn_SCaptureSettings settings;
     qvn_cCaptureSession session;
+    qvn_cCaptureRun captureRun{&session};
     FlakyDisplay display;
     qvn_cWindow window;
 };
