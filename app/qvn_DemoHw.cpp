@@ -23,3 +23,5 @@ static bool CreateTextureStore() {
 qvn_SAppFactories qvn_ProgramFactories(bool capture) {
     return qvn_ShowFactories({CreateScreen, CreateCaptureScreen, CreateRenderer, CreateTextureStore}, capture);
 }
+
+qvn_SShow qvn_ProgramShow() { return qvn_DefaultShow(); }

@@ -93,6 +93,9 @@ static bool CaptureShowClock(int* ms) {
 }
 
 int qvn_ProgramMain(int argc, const char* const* argv, void* hInstance, int nCmdShow, const std::string& exeDir) {
+    // The places --start and --stop name are the program's parts.
+    const qvn_SShow show = qvn_ProgramShow();
+    qvn_SetStartParts(show.parts, show.partCount);
     qvn_SOptions options;
     std::string error;
     if (!qvn_ParseOptions(argc, argv, &options, &error)) {
@@ -231,7 +234,7 @@ int qvn_ProgramMain(int argc, const char* const* argv, void* hInstance, int nCmd
             qvn_SStartPoint point = options.start;
             for (;;) {
                 qvn_viewer::ArmRun(point);
-                RunShow(qvn_ShowProgramme());
+                RunShow(*show.programme);
                 // A viewer's seek or loop: the show plays again from a fresh
                 // program's state, unseen up to the point.
                 if (!qvn_viewer::TakeRestart(&point, window.QuitSeen())) break;

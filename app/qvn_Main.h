@@ -3,10 +3,22 @@
 
 #include "qvn_App.h"
 #include "qvn_Options.h"
+#include "qvn_Sequencer.h"
+#include "qvn_StartPoint.h"
 
 // The factories of the program being built (demo_sw or demo_hw), for the live
 // backend and for capture mode.
 qvn_SAppFactories qvn_ProgramFactories(bool capture);
+
+// The show the program plays: the sequencer's programme, and its parts as
+// --start, --stop and the viewer name them, in programme order. Both live
+// as long as the program.
+struct qvn_SShow {
+    const qvn_SProgramme* programme;
+    const qvn_SStartPart* parts;
+    int partCount;
+};
+qvn_SShow qvn_ProgramShow();
 // The program's name in messages ("demo_sw").
 extern const char* const kQvnProgramName;
 

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "qvn_StopPoint.h"
 #include "qvn_VideoExport.h"
@@ -15,6 +16,26 @@ static bool ParseInt(const char* text, int minimum, int maximum, int* out) {
     if (errno || *end || v < minimum || v > maximum) return false;
     *out = static_cast<int>(v);
     return true;
+}
+
+// One option's description, wrapped as the rest of the text is: 24 columns
+// of indent, lines of at most 95 characters.
+static std::string Wrapped(const char* option, const std::string& words) {
+    constexpr size_t kIndent = 24, kWidth = 95;
+    std::string out = option, line;
+    size_t at = 0;
+    while (at < words.size()) {
+        size_t end = words.find(' ', at);
+        if (end == std::string::npos) end = words.size();
+        const std::string word = words.substr(at, end - at);
+        at = end + 1;
+        if (!line.empty() && kIndent + line.size() + 1 + word.size() > kWidth) {
+            out += line + "\n" + std::string(kIndent, ' ');
+            line.clear();
+        }
+        line += (line.empty() ? "" : " ") + word;
+    }
+    return out + line + "\n";
 }
 
 bool qvn_ParseOptions(int argc, const char* const* argv, qvn_SOptions* o, std::string* error) {
@@ -147,7 +168,8 @@ bool qvn_ParseOptions(int argc, const char* const* argv, qvn_SOptions* o, std::s
 }
 
 const char* qvn_UsageText() {
-    return "Usage: demo_sw [options]   (demo_hw takes the same)\n"
+    static std::string text;
+    text = "Usage: demo_sw [options]   (demo_hw takes the same)\n"
            "Plays the show from the datas/ folder (working directory, else beside the program).\n"
            "\n"
            "Display:\n"
@@ -172,19 +194,25 @@ const char* qvn_UsageText() {
            "                        (FFV1 and FLAC), FILE.mp4 is H.264 and AAC for video sites; frames\n"
            "                        are placed at their virtual_ms, so the sound stays in step\n"
            "  --video-scale N       each pixel of the video is N x N (1 to 8; default 4: 1280 x 960)\n"
-           "Starting elsewhere (every mode):\n"
-           "  --start WHERE         show the frames from WHERE on, the same frames an uninterrupted\n"
-           "                        run has there: the show is played from its start, unseen, first.\n"
-           "                        WHERE is mm:ss[.mmm] or milliseconds on the show's timeline (the\n"
-           "                        first half's clock, running on through the interlude and the\n"
-           "                        second half), half2, or a part: titles, pillars, digits, credits,\n"
-           "                        smileys, tube, travel, glon (first half), chromatunnel, metaballs,\n"
-           "                        shadow, gel, joys, scroller (second half), or any beginning of\n"
-           "                        a part's name no other shares (chroma, met). In capture mode the\n"
-           "                        frame numbers, virtual_ms, --frames, --quit-at, --keys and\n"
-           "                        audio.wav count from WHERE; frames.txt's half and show_ms stay\n"
-           "                        the show's.\n"
-           "  --stop WHERE          end the show where WHERE begins (same forms as --start); the frame\n"
+           "Starting elsewhere (every mode):\n";
+    // The parts come from the program's table, so the list is never out of
+    // step with what --start accepts.
+    std::string where =
+        "show the frames from WHERE on, the same frames an uninterrupted run has there: the show is played "
+        "from its start, unseen, first. WHERE is mm:ss[.mmm] or milliseconds on the show's timeline (the first "
+        "half's clock, running on through the interlude and the second half), half2, or a part:";
+    int n = 0;
+    const qvn_SStartPart* parts = qvn_StartParts(&n);
+    for (int i = 0; i < n; ++i) {
+        where += std::string(i ? ", " : " ") + parts[i].shortName;
+        if (i + 1 == n || parts[i + 1].half != parts[i].half)
+            where += parts[i].half == 1 ? " (first half)" : " (second half)";
+    }
+    where += ", or any beginning of a part's name no other shares (chroma, met). In capture mode the frame numbers, "
+             "virtual_ms, --frames, --quit-at, --keys and audio.wav count from WHERE; frames.txt's half and show_ms "
+             "stay the show's.";
+    text += Wrapped("  --start WHERE         ", where);
+    text += "  --stop WHERE          end the show where WHERE begins (same forms as --start); the frame\n"
            "                        that reaches it is not shown: --start tube --stop glon shows the\n"
            "                        tube and the travel that follows it\n"
            "  --nosound             open no sound device (the show keeps its timing)\n"
@@ -199,6 +227,7 @@ const char* qvn_UsageText() {
            "  --version             the program's version\n"
            "\n"
            "Keys: Escape or F12 ends the show; Alt+Enter toggles full screen.\n";
+    return text.c_str();
 }
 
 const char* qvn_VersionText() { return "Quorvane show engine 0.1.0\n"; }

@@ -29,9 +29,6 @@ struct qvn_SProgramme {
     qvn_cPart* (*createInterlude)();
 };
 
-// The show's own programme (filled in by the parts' registry).
-const qvn_SProgramme& qvn_ShowProgramme();
-
 class qvn_cSequencer {
 public:
     explicit qvn_cSequencer(const qvn_SProgramme& programme);
@@ -69,6 +66,3 @@ const char* qvn_CurrentTrack();
 
 // Runs the whole show with the given programme (what the entry point calls).
 void RunShow(const qvn_SProgramme& programme);
-
-// Makes a part class available to the show's programme under its class name.
-void qvn_RegisterPart(const char* className, qvn_cPart* (*create)());

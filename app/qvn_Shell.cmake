@@ -3,7 +3,7 @@ include(${PROJECT_SOURCE_DIR}/libs/qvn_sound/qvn_Music.cmake)
 # The application shell: part interface, sequencer, application object,
 # window, keyboard, options; and the two programs.
 add_library(qvn_app STATIC
-  qvn_App.cpp qvn_Main.cpp qvn_Options.cpp qvn_Part.cpp qvn_Programme.cpp qvn_Sequencer.cpp qvn_Window.cpp)
+  qvn_App.cpp qvn_Main.cpp qvn_Options.cpp qvn_Part.cpp qvn_Sequencer.cpp qvn_Window.cpp)
 qvn_backend_sources(qvn_app qvn_Window qvn_Input)
 target_sources(qvn_app PRIVATE ${PROJECT_SOURCE_DIR}/platform/qvn_System_${QVN_BACKEND}.cpp)
 qvn_expose_headers(qvn_app qvn_App.h qvn_Input.h qvn_Main.h qvn_Options.h qvn_Part.h qvn_Sequencer.h

@@ -10,22 +10,8 @@
 
 namespace {
 
-const qvn_SStartPart kParts[] = {
-    {"titles", "qvn_cPartTitles"},
-    {"pillars", "qvn_cPartPillars"},
-    {"digits", "qvn_cPartDigits"},
-    {"credits", "qvn_cPartCredits"},
-    {"smileys", "qvn_cPartSmileys"},
-    {"tube", "qvn_cPartTube"},
-    {"travel", "qvn_cPartTravel"},
-    {"glon", "qvn_cPartGlon"},
-    {"chromatunnel", "qvn_cPartChromaTunnel"},
-    {"metaballs", "qvn_cPartMetaballs"},
-    {"shadow", "qvn_cPartShadow"},
-    {"gel", "qvn_cPartGel"},
-    {"joys", "qvn_cPartJoys"},
-    {"scroller", "qvn_cPartScroller"},
-};
+const qvn_SStartPart* g_pParts = nullptr;
+int g_nParts = 0;
 
 bool ParseWhole(const char* text, size_t length, long maximum, long* out) {
     if (length == 0 || length > 9) return false;
@@ -78,9 +64,14 @@ SState g_State;
 
 }  // namespace
 
+void qvn_SetStartParts(const qvn_SStartPart* parts, int count) {
+    g_pParts = parts;
+    g_nParts = parts && count > 0 ? count : 0;
+}
+
 const qvn_SStartPart* qvn_StartParts(int* count) {
-    *count = static_cast<int>(sizeof kParts / sizeof kParts[0]);
-    return kParts;
+    *count = g_nParts;
+    return g_pParts;
 }
 
 bool qvn_ParseStartPoint(const char* text, qvn_SStartPoint* out, std::string* error) {

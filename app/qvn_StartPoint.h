@@ -21,11 +21,18 @@ struct qvn_SStartPoint {
     std::string part;
 };
 
-// The parts a start point can name: short name and class name, in show order.
+// A part of the show as a place names it, in programme order.
 struct qvn_SStartPart {
     const char* shortName;
     const char* className;
+    int half;  // 1 or 2
+    // Where it begins on the default show's timeline, measured on a capture
+    // of it: an estimate for the video export's progress line, nothing more.
+    int32_t beginsMs;
 };
+// The program hands its parts over before any place is parsed (the array
+// outlives the program's use of it); none until then.
+void qvn_SetStartParts(const qvn_SStartPart* parts, int count);
 const qvn_SStartPart* qvn_StartParts(int* count);
 
 // "mm:ss", "mm:ss.mmm", milliseconds, "half2" or a part's short name; false

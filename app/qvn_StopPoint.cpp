@@ -16,8 +16,7 @@ int ProgrammeIndex(const qvn_SStartPoint& point) {
     const qvn_SStartPart* parts = qvn_StartParts(&n);
     for (int i = 0; i < n; ++i) {
         if (point.kind == qvn_SStartPoint::eKind::kPart && point.part == parts[i].className) return i;
-        if (point.kind == qvn_SStartPoint::eKind::kHalf2 && !std::strcmp(parts[i].className, "qvn_cPartChromaTunnel"))
-            return i;
+        if (point.kind == qvn_SStartPoint::eKind::kHalf2 && parts[i].half == 2) return i;
     }
     return -1;
 }
@@ -93,20 +92,8 @@ qvn_cRunObserver* Observer() {
 
 namespace {
 
-// Where the default show's parts begin on the timeline, measured on a
-// capture of it; the run of a capture without --start begins with the
-// loading screen, before the titles.
-struct SPartStart {
-    const char* className;
-    int32_t timelineMs;
-};
-const SPartStart kPartStarts[] = {
-    {"qvn_cPartTitles", -450},          {"qvn_cPartPillars", 22050},      {"qvn_cPartDigits", 44500},
-    {"qvn_cPartCredits", 72516},        {"qvn_cPartSmileys", 101300},     {"qvn_cPartTube", 108500},
-    {"qvn_cPartTravel", 126550},        {"qvn_cPartGlon", 137966},        {"qvn_cPartChromaTunnel", 163666},
-    {"qvn_cPartMetaballs", 202116},     {"qvn_cPartShadow", 246700},      {"qvn_cPartGel", 280316},
-    {"qvn_cPartJoys", 297116},          {"qvn_cPartScroller", 332416},
-};
+// The run of a capture without --start begins with the loading screen,
+// before the first part; the default show ends here on the timeline.
 constexpr int32_t kShowOpeningMs = -2150;
 constexpr int32_t kShowEndMs = 430100;
 
@@ -120,16 +107,19 @@ bool PlaceMs(const qvn_SStartPoint& point, int32_t noneMs, int32_t* ms) {
         *ms = point.ms;
         return true;
     case qvn_SStartPoint::eKind::kHalf2:
-        *ms = kPartStarts[8].timelineMs;
-        return true;
-    case qvn_SStartPoint::eKind::kPart:
-        for (const SPartStart& s : kPartStarts) {
-            if (point.part == s.className) {
-                *ms = s.timelineMs;
+    case qvn_SStartPoint::eKind::kPart: {
+        int n = 0;
+        const qvn_SStartPart* parts = qvn_StartParts(&n);
+        for (int i = 0; i < n; ++i) {
+            const bool here = point.kind == qvn_SStartPoint::eKind::kHalf2 ? parts[i].half == 2
+                                                                            : point.part == parts[i].className;
+            if (here) {
+                *ms = parts[i].beginsMs;
                 return true;
             }
         }
         return false;
+    }
     }
     return false;
 }

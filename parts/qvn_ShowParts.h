@@ -1,9 +1,15 @@
-// Makes every part class of the show known to the programme by class name.
+// The show's programme: one table of its parts, in programme order, with
+// each part's class and short name, its factory, its state reset and its
+// places in its half's construction and load orders. The sequencer's
+// programme, the names --start, --stop and the viewer use, and the reset of
+// a show played again all come from it: a new part is one row and its files.
 #pragma once
 
 #include "qvn_App.h"
+#include "qvn_Main.h"
 
-void qvn_RegisterShowParts();
+// The show as the programs play it.
+qvn_SShow qvn_DefaultShow();
 
 // Puts every part's program-lifetime state (its statics: one-shot flags,
 // fade values, angles) back to what a fresh program starts with, so a show
@@ -21,5 +27,5 @@ struct qvn_SProgramPieces {
 
 // The application's factories for a program made of those pieces, with what
 // every program shares (the MP3 player; freeing the renderer and the texture
-// store); registers the show's parts with the programme first.
+// store; the reset of the parts' state).
 qvn_SAppFactories qvn_ShowFactories(const qvn_SProgramPieces& pieces, bool capture);

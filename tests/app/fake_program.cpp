@@ -4,6 +4,7 @@
 #include "qvn_Display_capture.h"
 #include "qvn_ErrorLog.h"
 #include "qvn_Main.h"
+#include "qvn_ShowParts.h"
 #include "qvn_SoundPlayer.h"
 
 const char* const kQvnProgramName = "test_program";
@@ -32,4 +33,20 @@ qvn_SAppFactories qvn_ProgramFactories(bool) {
     f.createDisplay = CreateDisplay;
     f.createMusic = CreateMusic;
     return f;
+}
+
+// The show's programme and names, but no part is built: every half that
+// opens its track fails at the parts' construction.
+qvn_SShow qvn_ProgramShow() {
+    static qvn_SProgramme programme = [] {
+        qvn_SProgramme p = *qvn_DefaultShow().programme;
+        for (qvn_SHalfProgramme& h : p.half)
+            for (qvn_SPartSlot& slot : h.parts) slot.create = nullptr;
+        p.createLoadingScreen = nullptr;
+        p.createInterlude = nullptr;
+        return p;
+    }();
+    qvn_SShow show = qvn_DefaultShow();
+    show.programme = &programme;
+    return show;
 }

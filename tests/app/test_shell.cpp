@@ -13,6 +13,7 @@
 #include "qvn_Part.h"
 #include "qvn_PixelFormat.h"
 #include "qvn_Random.h"
+#include "qvn_ShowParts.h"
 #include "qvn_System.h"
 
 namespace {
@@ -163,7 +164,15 @@ TEST(PixelFormat, ShiftPairsAndScreenCodes) {
     EXPECT_EQ(qvn_555To565(0x4210), 0x8410);
 }
 
+// The places the options name are the show's parts, as the programs hand
+// them over before parsing.
+void UseTheShowsParts() {
+    const qvn_SShow show = qvn_DefaultShow();
+    qvn_SetStartParts(show.parts, show.partCount);
+}
+
 TEST(Options, ParsesEveryOptionAndRefusesNonsense) {
+    UseTheShowsParts();
     const char* argv[] = {"demo_sw", "--capture", "out", "--fps", "30", "--frames", "10:20", "--log", "l.txt",
                           "--datas", "d", "--display-device", "NoSuchDriver", "--scale", "3", "--verbose", "--quit-at", "500"};
     qvn_SOptions o;
@@ -204,6 +213,7 @@ TEST(Options, ParsesEveryOptionAndRefusesNonsense) {
 }
 
 TEST(Options, StartPointsKeyScriptsAndNoSound) {
+    UseTheShowsParts();
     auto parse = [](std::initializer_list<const char*> args, qvn_SOptions* o, std::string* err) {
         std::vector<const char*> v = {"demo_sw"};
         v.insert(v.end(), args);

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "qvn_Options.h"
+#include "qvn_ShowParts.h"
 #include "qvn_StopPoint.h"
 #include "qvn_VideoExport.h"
 
@@ -34,6 +35,8 @@ int RunDemo(const std::string& args, std::string* output) {
 }
 
 bool Parse(std::initializer_list<const char*> args, qvn_SOptions* o, std::string* error) {
+    const qvn_SShow show = qvn_DefaultShow();
+    qvn_SetStartParts(show.parts, show.partCount);
     std::vector<const char*> argv = {"demo_sw"};
     argv.insert(argv.end(), args.begin(), args.end());
     return qvn_ParseOptions(static_cast<int>(argv.size()), argv.data(), o, error);
