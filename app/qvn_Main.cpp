@@ -176,11 +176,11 @@ int qvn_ProgramMain(int argc, const char* const* argv, void* hInstance, int nCmd
     if (options.viewer) {
         // Straight play, which every seek lands on, is the capture's frame
         // rate in capture mode and 60 fps live.
-        viewerClock.reset(new qvn_cFrameClock(qvn_sys::Installed(), options.capture ? options.fps : 60));
+        viewerClock.reset(new qvn_cFrameClock(qvn_sys::Clock(), options.capture ? options.fps : 60));
         if (capture)
             viewerClock->SetPeriodSource(
                 [](void* c) { return static_cast<qvn_cCaptureSession*>(c)->Periods(); }, capture.get());
-        qvn_sys::Install(viewerClock.get());
+        qvn_sys::InstallClock(viewerClock.get());
         qvn_viewer::SHooks hooks;
         hooks.stopMusic = ViewerStopMusic;
         hooks.startMusic = ViewerStartMusic;
@@ -194,14 +194,14 @@ int qvn_ProgramMain(int argc, const char* const* argv, void* hInstance, int nCmd
     if (!options.capture && !options.viewer && options.start.kind != qvn_SStartPoint::eKind::kNone) {
         startClock.reset(new qvn_cFrameClock(qvn_NativeSystemServices(), 60));
         startClock->StartFastForward();
-        qvn_sys::Install(startClock.get());
+        qvn_sys::InstallClock(startClock.get());
         qvn_start::Arm(
             options.start,
             [](int32_t showMs, void* c) {
                 static_cast<qvn_cFrameClock*>(c)->Run();
                 PositionMusic(showMs);
             },
-            [](void* c) { static_cast<qvn_cFrameClock*>(c)->OnSkippedFlip(); },
+            [](void* c) { static_cast<qvn_cFrameClock*>(c)->OnFrame(); },
             [](void* c) { static_cast<qvn_cFrameClock*>(c)->OnPump(); }, startClock.get());
     }
     g_bQvnNoSound = options.noSound;
@@ -275,6 +275,7 @@ int qvn_ProgramMain(int argc, const char* const* argv, void* hInstance, int nCmd
         capture->Finish();
         g_pCapture = nullptr;
     }
+    qvn_sys::InstallClock(nullptr);
     qvn_sys::Install(nullptr);
     if (!options.capture) qvn_NativeShutdown();
     return exitCode;

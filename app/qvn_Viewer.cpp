@@ -138,7 +138,7 @@ void ArmRun(const qvn_SStartPoint& point) {
             g_State.clock->Run();
             if (g_State.hooks.startMusic) g_State.hooks.startMusic(showMs);
         },
-        [](void*) { g_State.clock->OnSkippedFlip(); }, [](void*) { g_State.clock->OnPump(); }, nullptr);
+        [](void*) { g_State.clock->OnFrame(); }, [](void*) { g_State.clock->OnPump(); }, nullptr);
 }
 
 bool OnKey(int key) {

@@ -2,6 +2,7 @@
 
 #include "qvn_Run.h"
 #include "qvn_SoundPlayer.h"
+#include "qvn_System.h"
 
 qvn_cWindow* g_pWindow = nullptr;
 const char* const kQvnWindowClass = "Switcher";
@@ -13,6 +14,7 @@ qvn_cWindow::qvn_cWindow()
 }
 
 qvn_cWindow::~qvn_cWindow() {
+    if (m_hWnd && qvn_sys::NativeWindow() == m_hWnd) qvn_sys::SetNativeWindow(nullptr);
     if (g_pWindow == this) g_pWindow = nullptr;
 }
 

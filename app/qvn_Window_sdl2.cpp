@@ -15,6 +15,7 @@ bool qvn_cWindow::Create(void* hInstance, void*, const char*, int) {
     if (!window) return false;
     qvn_Sdl().window = window;
     m_hWnd = window;
+    qvn_sys::SetNativeWindow(window);
     return true;
 }
 

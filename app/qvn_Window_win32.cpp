@@ -66,6 +66,7 @@ bool qvn_cWindow::Create(void* hInstance, void* hPrevInstance, const char*, int 
     ShowWindow(hWnd, nCmdShow);
     UpdateWindow(hWnd);
     m_hWnd = hWnd;
+    qvn_sys::SetNativeWindow(hWnd);
     return true;
 }
 

@@ -23,8 +23,7 @@ bool qvn_cCaptureSession::Start(const qvn_SCaptureSettings& settings) {
     }
     std::fprintf(m_pFrames, "# frame virtual_ms half show_ms crc32 part\n");
     m_nFrame = 0;
-    m_nIdlePeriods = 0;
-    m_bFlippedSincePump = false;
+    m_Clock = qvn_cFrameClock(nullptr, m_Settings.fps);
     m_bRunStarted = !m_Settings.waitForStart;
     m_nRunOriginPeriods = 0;
     m_nRunOriginFrame = 0;
@@ -34,13 +33,13 @@ bool qvn_cCaptureSession::Start(const qvn_SCaptureSettings& settings) {
 void qvn_cCaptureSession::BeginRun() {
     if (m_bRunStarted) return;
     m_bRunStarted = true;
-    m_nRunOriginPeriods = m_nFrame + m_nIdlePeriods;
+    m_nRunOriginPeriods = Periods();
     m_nRunOriginFrame = m_nFrame;
 }
 
 void qvn_cCaptureSession::OnSkippedFlip() {
     ++m_nFrame;
-    m_bFlippedSincePump = true;
+    m_Clock.OnFrame();
     if (m_pListener) m_pListener(VirtualMs(), m_pListenerContext);
 }
 
@@ -71,7 +70,7 @@ void qvn_cCaptureSession::OnFlip(const uint16_t* pixels, int width, int height, 
                              m_nPartRuns);
     if (m_pFrameListener && haveClock && m_nPhase > 0)
         m_pFrameListener(pixels, width, height, pitchPixels, m_nPhase, showMs, part, m_pFrameListenerContext);
-    if (m_pSink) m_pSink->OnRunFrame(pixels, width, height, pitchPixels, m_nFrame + m_nIdlePeriods - m_nRunOriginPeriods);
+    if (m_pSink) m_pSink->OnRunFrame(pixels, width, height, pitchPixels, Periods() - m_nRunOriginPeriods);
     int frame = static_cast<int>(runFrame);
     if (m_Settings.firstPngFrame >= 0 && frame >= m_Settings.firstPngFrame &&
         (m_Settings.lastPngFrame < 0 || frame <= m_Settings.lastPngFrame)) {
@@ -82,17 +81,12 @@ void qvn_cCaptureSession::OnFlip(const uint16_t* pixels, int width, int height, 
             std::fprintf(stderr, "capture: cannot write %s\n", path.c_str());
     }
     ++m_nFrame;
-    m_bFlippedSincePump = true;
+    m_Clock.OnFrame();
     if (m_pListener) m_pListener(VirtualMs(), m_pListenerContext);
 }
 
 void qvn_cCaptureSession::OnPump() {
-    if (m_bFlippedSincePump) {
-        m_bFlippedSincePump = false;
-        return;
-    }
-    ++m_nIdlePeriods;
-    if (m_pListener) m_pListener(VirtualMs(), m_pListenerContext);
+    if (m_Clock.OnPump() && m_pListener) m_pListener(VirtualMs(), m_pListenerContext);
 }
 
 void qvn_cCaptureSession::DebugOutput(const char* text) {

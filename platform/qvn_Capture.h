@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <string>
 
+#include "qvn_FrameClock.h"
 #include "qvn_System.h"
 
 struct qvn_SCaptureSettings {
@@ -57,11 +58,11 @@ public:
     // no flip before it (a part waiting for its start time still sees the
     // clock move, so no capture hangs).
     uint32_t VirtualMs() const {
-        return static_cast<uint32_t>(static_cast<uint64_t>(m_nFrame + m_nIdlePeriods) * 1000u / m_Settings.fps);
+        return static_cast<uint32_t>(static_cast<uint64_t>(Periods()) * 1000u / m_Settings.fps);
     }
     uint32_t FrameIndex() const { return m_nFrame; }
     // The frame periods VirtualMs is made of.
-    uint32_t Periods() const { return m_nFrame + m_nIdlePeriods; }
+    uint32_t Periods() const { return m_Clock.Periods(); }
 
     // The run's own numbering: frame 0 and 0 ms are where the run starts
     // (the capture's start, or the start point). frames.txt, the PNG files,
@@ -71,8 +72,7 @@ public:
     bool RunStarted() const { return m_bRunStarted; }
     uint32_t RunMs() const {
         if (!m_bRunStarted) return 0;
-        return static_cast<uint32_t>(static_cast<uint64_t>(m_nFrame + m_nIdlePeriods - m_nRunOriginPeriods) * 1000u /
-                                     m_Settings.fps);
+        return static_cast<uint32_t>(static_cast<uint64_t>(Periods() - m_nRunOriginPeriods) * 1000u / m_Settings.fps);
     }
     // The virtual time the run started at.
     uint32_t RunStartMs() const {
@@ -129,8 +129,9 @@ private:
     qvn_SCaptureSettings m_Settings;
     FILE* m_pFrames = nullptr;
     uint32_t m_nFrame = 0;
-    uint32_t m_nIdlePeriods = 0;
-    bool m_bFlippedSincePump = false;
+    // Counts the periods: one per frame played, one per pump with no frame
+    // before it.
+    qvn_cFrameClock m_Clock{nullptr, 60};
     bool m_bRunStarted = true;
     uint32_t m_nRunOriginPeriods = 0;
     uint32_t m_nRunOriginFrame = 0;

@@ -24,13 +24,15 @@ public:
 
 cHeadlessServices g_Headless;
 qvn_cSystemServices* g_pServices = &g_Headless;
+qvn_cClock* g_pClock = nullptr;
+void* g_pNativeWindow = nullptr;
 bool g_bVerbose = false;
 
 }  // namespace
 
 namespace qvn_sys {
 
-uint32_t TickCount() { return g_pServices->TickCount(); }
+uint32_t TickCount() { return g_pClock ? g_pClock->TickCount() : g_pServices->TickCount(); }
 void DebugOutput(const char* text) { g_pServices->DebugOutput(text); }
 void ShowMessageBox(const char* text, const char* caption, unsigned flags) {
     g_pServices->ShowMessageBox(text, caption, flags);
@@ -43,6 +45,16 @@ qvn_cSystemServices* Install(qvn_cSystemServices* services) {
     return previous;
 }
 qvn_cSystemServices* Installed() { return g_pServices; }
+
+qvn_cClock* InstallClock(qvn_cClock* clock) {
+    qvn_cClock* previous = g_pClock;
+    g_pClock = clock;
+    return previous;
+}
+qvn_cClock* Clock() { return g_pClock ? g_pClock : g_pServices; }
+
+void SetNativeWindow(void* window) { g_pNativeWindow = window; }
+void* NativeWindow() { return g_pNativeWindow; }
 
 void SetVerbose(bool verbose) { g_bVerbose = verbose; }
 bool Verbose() { return g_bVerbose; }

@@ -6,11 +6,19 @@
 
 #include <cstdint>
 
-class qvn_cSystemServices {
+// What the show reads its time from: milliseconds, wrapping like
+// GetTickCount. The frame clocks (capture, start point, viewer) are clocks
+// and nothing else.
+class qvn_cClock {
 public:
-    virtual ~qvn_cSystemServices() = default;
-    // Milliseconds, wrapping like GetTickCount.
+    virtual ~qvn_cClock() = default;
     virtual uint32_t TickCount() = 0;
+};
+
+// The system's services; each backend's also has the system's clock, which
+// serves until a frame clock is installed over it.
+class qvn_cSystemServices : public qvn_cClock {
+public:
     virtual void DebugOutput(const char* text) = 0;
     // Blocks until the user closes the box; flags as MessageBoxA's (0x10 = error icon).
     virtual void ShowMessageBox(const char* text, const char* caption, unsigned flags) = 0;
@@ -26,6 +34,17 @@ void SetCursorVisible(bool visible);
 // Installs services (null restores the headless ones); returns the previous.
 qvn_cSystemServices* Install(qvn_cSystemServices* services);
 qvn_cSystemServices* Installed();
+// Installs the clock TickCount reads (null: the services' own); returns the
+// previous (null when it was the services').
+qvn_cClock* InstallClock(qvn_cClock* clock);
+// The clock TickCount reads now.
+qvn_cClock* Clock();
+
+// The native window the show plays in (an HWND on Windows; null in capture
+// mode and before the window exists): the Windows display and sound device
+// attach to it. The window says when it is made and when it is gone.
+void SetNativeWindow(void* window);
+void* NativeWindow();
 
 // The headless services also serve the native backends for what they lack.
 // Debugger output goes to stderr only when verbose.

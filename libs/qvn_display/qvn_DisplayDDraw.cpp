@@ -10,11 +10,11 @@
 
 #include "qvn_EngDisplay.h"
 #include "qvn_ErrorLog.h"
-#include "qvn_Window.h"
+#include "qvn_System.h"
 
 namespace {
 
-HWND MainWindow() { return g_pWindow ? static_cast<HWND>(g_pWindow->m_hWnd) : nullptr; }
+HWND MainWindow() { return static_cast<HWND>(qvn_sys::NativeWindow()); }
 
 HRESULT WINAPI ModeCallback(LPDDSURFACEDESC2 desc, LPVOID context) {
     auto* modes = static_cast<qvn_SPtrArray<SDisplayMode>*>(context);

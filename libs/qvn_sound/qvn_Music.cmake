@@ -23,6 +23,6 @@ target_link_libraries(qvn_music PUBLIC qvn_sound qvn_base qvn_capture qvn_resamp
 if(QVN_BACKEND STREQUAL "sdl2")
   target_link_libraries(qvn_music PUBLIC SDL2::SDL2 qvn_sdlcontext)
 else()
-  target_link_libraries(qvn_music PUBLIC qvn_window_api dsound dxguid winmm)
+  target_link_libraries(qvn_music PUBLIC dsound dxguid winmm)
 endif()
 qvn_warnings(qvn_music)

@@ -9,7 +9,7 @@
 #include "qvn_ErrorLog.h"
 #include "qvn_StreamDevice.h"
 #include "qvn_StreamDevice_capture.h"
-#include "qvn_Window.h"
+#include "qvn_System.h"
 
 namespace {
 
@@ -33,7 +33,7 @@ public:
     bool Create(int sampleRate, int ringBytes, const int32_t* notifyOffsets, int notifyCount) override {
         if (notifyCount < 0 || notifyCount > 4) return false;
         if (Failed(DirectSoundCreate(nullptr, &m_pDS, nullptr), "DirectSoundCreate")) return false;
-        HWND hWnd = g_pWindow ? static_cast<HWND>(g_pWindow->m_hWnd) : nullptr;
+        HWND hWnd = static_cast<HWND>(qvn_sys::NativeWindow());
         if (Failed(m_pDS->SetCooperativeLevel(hWnd, DSSCL_PRIORITY), "SetCooperativeLevel")) return false;
 
         DSBUFFERDESC desc = {};

@@ -37,7 +37,7 @@ TEST(FrameClock, FastForwardCountsFramesAndIdlePumpsThenRunsOnTheSystemClock) {
         uint32_t periods = 0;
         for (int i = 0; i < 1000; ++i) {
             if (i % 3 != 2) {
-                clock.OnSkippedFlip();
+                clock.OnFrame();
                 clock.OnPump();
             } else {
                 clock.OnPump();
@@ -53,7 +53,7 @@ TEST(FrameClock, FastForwardCountsFramesAndIdlePumpsThenRunsOnTheSystemClock) {
         system.now += 1234;
         EXPECT_EQ(clock.TickCount(), atPoint + 1234);
         // Real again: unseen frames no longer move it.
-        clock.OnSkippedFlip();
+        clock.OnFrame();
         clock.OnPump();
         EXPECT_EQ(clock.TickCount(), atPoint + 1234);
     }

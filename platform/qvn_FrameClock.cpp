@@ -1,7 +1,7 @@
 #include "qvn_FrameClock.h"
 
-qvn_cFrameClock::qvn_cFrameClock(qvn_cSystemServices* inner, int rate)
-    : m_pInner(inner), m_nRate(rate > 0 ? rate : 60) {}
+qvn_cFrameClock::qvn_cFrameClock(qvn_cClock* inner, int rate)
+    : m_pInner(inner), m_nRate(rate > 0 ? rate : 60), m_eMode(inner ? eMode::kReal : eMode::kVirtual) {}
 
 void qvn_cFrameClock::SetPeriodSource(PeriodSource fn, void* context) {
     m_pfnPeriods = fn;
@@ -30,20 +30,25 @@ void qvn_cFrameClock::StartFastForward() {
     m_eMode = eMode::kVirtual;
 }
 
-void qvn_cFrameClock::OnSkippedFlip() {
+void qvn_cFrameClock::OnFrame() {
     if (m_eMode != eMode::kVirtual) return;
     ++m_nPeriods;
     m_bFlipped = true;
 }
 
-void qvn_cFrameClock::OnPump() {
-    if (m_eMode != eMode::kVirtual) return;
-    if (m_bFlipped) m_bFlipped = false;
-    else ++m_nPeriods;
+bool qvn_cFrameClock::OnPump() {
+    if (m_eMode != eMode::kVirtual) return false;
+    if (m_bFlipped) {
+        m_bFlipped = false;
+        return false;
+    }
+    ++m_nPeriods;
+    return true;
 }
 
 void qvn_cFrameClock::Run() {
-    if (m_eMode == eMode::kReal) return;
+    // A clock of counted periods only has nothing real to run on.
+    if (m_eMode == eMode::kReal || (!m_pInner && !m_pfnPeriods)) return;
     if (m_pfnPeriods) {
         m_nSourceAtRun = m_pfnPeriods(m_pPeriodContext);
     } else {

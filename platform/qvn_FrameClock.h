@@ -1,35 +1,33 @@
 // The clock of a show that is played unseen up to a point and then watched:
-// one class for every clock that counts frame periods on top of the
-// system's (the live start point's, the viewer's). While it fast-forwards it
+// one class for every clock that counts frame periods (the capture's, the
+// live start point's, the viewer's). While it fast-forwards it
 // moves by one frame period per frame played unseen and per pump with no
 // frame before it (a part waiting for its time), exactly as a straight run
 // at that rate sees its clock; then it runs on from there on the inner clock
 // (live) or the capture's periods; the viewer can also freeze it and step it
 // by one period. Every virtual value is a base plus periods x 1000 / rate,
-// in integers, the rounding a straight capture has.
+// in integers, the rounding a straight capture has. Without an inner clock
+// it is the capture's: virtual from 0 for ever.
 #pragma once
 
 #include <cstdint>
 
 #include "qvn_System.h"
 
-class qvn_cFrameClock : public qvn_cSystemServices {
+class qvn_cFrameClock : public qvn_cClock {
 public:
     // rate: the frame rate a straight run is compared with (60 live, the
-    // capture's rate in capture mode). It starts real: the inner clock.
-    qvn_cFrameClock(qvn_cSystemServices* inner, int rate);
+    // capture's rate in capture mode). It starts real: the inner clock; with
+    // no inner clock, virtual at 0.
+    qvn_cFrameClock(qvn_cClock* inner, int rate);
     uint32_t TickCount() override;
-    void DebugOutput(const char* text) override { m_pInner->DebugOutput(text); }
-    void ShowMessageBox(const char* text, const char* caption, unsigned flags) override {
-        m_pInner->ShowMessageBox(text, caption, flags);
-    }
-    void SetCursorVisible(bool visible) override { m_pInner->SetCursorVisible(visible); }
 
-    // Fast-forward: one frame period per frame played unseen, and per pump
-    // with no frame before it (a part waiting for its time).
+    // Fast-forward: one frame period per frame played, and per pump with no
+    // frame before it (a part waiting for its time); OnPump says whether it
+    // moved the clock.
     void StartFastForward();
-    void OnSkippedFlip();
-    void OnPump();
+    void OnFrame();
+    bool OnPump();
     // Playing: the inner clock carries on from the current value.
     void Run();
     // Paused: the value stays until Run; Step adds one frame period (the
@@ -37,6 +35,9 @@ public:
     void Freeze();
     void Step();
     bool FastForwarding() const { return m_eMode == eMode::kVirtual; }
+    // Frame periods counted since the last fast-forward began (or the
+    // clock was made).
+    uint32_t Periods() const { return CurrentPeriods(); }
 
     // The capture's clock counts frame periods: reading them instead of its
     // milliseconds keeps every value on the rounding a straight capture has.
@@ -49,7 +50,7 @@ private:
         return m_nBase + static_cast<uint32_t>(static_cast<uint64_t>(periods) * 1000u / static_cast<uint32_t>(m_nRate));
     }
     uint32_t CurrentPeriods() const;
-    qvn_cSystemServices* m_pInner;
+    qvn_cClock* m_pInner;
     int m_nRate;
     eMode m_eMode = eMode::kReal;
     // Every value is m_nBase plus whole frame periods, except live while
