@@ -9,12 +9,9 @@
 namespace {
 
 // A system clock the test moves by hand.
-class cHandClock : public qvn_cSystemServices {
+class cHandClock : public qvn_cClock {
 public:
     uint32_t TickCount() override { return now; }
-    void DebugOutput(const char*) override {}
-    void ShowMessageBox(const char*, const char*, unsigned) override {}
-    void SetCursorVisible(bool) override {}
     uint32_t now = 5000;
 };
 
@@ -97,6 +94,28 @@ TEST(FrameClock, OnACapturesPeriodsEveryValueIsAStraightCapturesValue) {
     clock.Run();
     s_nPeriods = 205;
     EXPECT_EQ(clock.TickCount(), Straight(0, 9, 30));
+}
+
+// Without an inner clock it is a capture's: periods only, from 0, and
+// nothing real to run on.
+TEST(FrameClock, WithoutAnInnerClockItCountsPeriodsOnly) {
+    qvn_cFrameClock clock(nullptr, 15);
+    EXPECT_TRUE(clock.FastForwarding());
+    EXPECT_EQ(clock.TickCount(), 0u);
+    EXPECT_TRUE(clock.OnPump());  // a pump with no frame before it is a period
+    clock.OnFrame();
+    EXPECT_FALSE(clock.OnPump());  // the frame already took this one
+    clock.OnFrame();
+    clock.OnFrame();
+    EXPECT_EQ(clock.Periods(), 4u);
+    EXPECT_EQ(clock.TickCount(), Straight(0, 4, 15));
+    clock.Run();
+    EXPECT_TRUE(clock.FastForwarding());
+    EXPECT_EQ(clock.TickCount(), Straight(0, 4, 15));
+    for (uint32_t p = 5; p < 40; ++p) {
+        clock.OnFrame();
+        EXPECT_EQ(clock.TickCount(), Straight(0, p, 15)) << p;
+    }
 }
 
 }  // namespace
