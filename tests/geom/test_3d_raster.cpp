@@ -305,7 +305,7 @@ TEST_F(Raster, ClippedFacesNeverTouchTheLastColumnOrRow) {
 TEST_F(Raster, NearClipMakesFourCornersWithInterpolatedTexture) {
     qvn_cCamera cam;
     cam.SetFov(1.5707964f);
-    g_pCurrentCamera = &cam;
+    r_.SetCamera(&cam);
     for (auto& f : mesh_.m_bClip) f = 0;
     mesh_.m_bClip[QVN_CLIP_NEAR] = 1;
     qvn_cFace face(3);
@@ -336,13 +336,15 @@ TEST_F(Raster, NearClipMakesFourCornersWithInterpolatedTexture) {
         }
     }
     EXPECT_EQ(onPlane, 2);
-    g_pCurrentCamera = nullptr;
+    // No camera to project the cut corners with: the face is dropped.
+    r_.SetCamera(nullptr);
+    EXPECT_EQ(r_.Clip(&face), nullptr);
 }
 
 TEST_F(Raster, ClippingByEveryPlaneStaysWithinEightVertices) {
     qvn_cCamera cam;
     cam.SetFov(1.5707964f);
-    g_pCurrentCamera = &cam;
+    r_.SetCamera(&cam);
     for (auto& f : mesh_.m_bClip) f = 1;
     mesh_.m_bClip[QVN_CLIP_FAR] = 0;
     uint32_t seed = 12345;
@@ -377,7 +379,6 @@ TEST_F(Raster, ClippingByEveryPlaneStaysWithinEightVertices) {
         }
     }
     EXPECT_GE(maxSeen, 6);
-    g_pCurrentCamera = nullptr;
 }
 
 TEST_F(Raster, NoSurfaceMeansNoPixels) {
