@@ -114,16 +114,7 @@ void qvn_cMaterialGL::Finish() {
     if (t0 && t2) t0->SetHolesFrom(t2);
 }
 
-void qvn_cMaterialGL::Select() {
-    qvn_cRendererGL* r = m_pRenderer;
-    if (!r || r->m_pCurrentMaterial == this) return;
-    r->m_pCurrentMaterial = this;
-    qvn_cTexture *unit0, *unit1;
-    const int32_t mode = Selection(&unit0, &unit1);
-    if (unit0) r->BindTexture(unit0, 0);
-    if (unit1) r->BindTexture(unit1, 1);
-    r->SetRenderMode(mode);
-}
+void qvn_cMaterialGL::Select() { SelectThrough(m_pRenderer); }
 
 // ---------------------------------------------------------------- renderer
 

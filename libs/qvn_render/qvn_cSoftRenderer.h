@@ -7,8 +7,21 @@
 
 #include "qvn_EngDisplay.h"
 #include "qvn_PixelFormat.h"
+#include "qvn_cMaterial.h"
 #include "qvn_cRenderer.h"
 #include "qvn_cTextureCache.h"
+
+class qvn_cSoftRenderer;
+
+class qvn_cSoftMaterial : public qvn_cMaterial {
+public:
+    explicit qvn_cSoftMaterial(qvn_cSoftRenderer* renderer) : m_pRenderer(renderer) {}
+    // Binds the textures its type needs and sets the render mode; nothing when
+    // it is already the renderer's current material.
+    void Select() override;
+
+    qvn_cSoftRenderer* m_pRenderer;
+};
 
 class qvn_cSoftRenderer : public qvn_cRenderer {
 public:
