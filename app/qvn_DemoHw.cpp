@@ -10,9 +10,13 @@
 
 const char* const kQvnProgramName = "demo_hw";
 
-static qvn_cEngDisplay* CreateScreen() { return new qvn_cScreenGLDisplay; }
-static qvn_cEngDisplay* CreateCaptureScreen() { return new qvn_cCaptureGLDisplay; }
-static void CreateRenderer() { g_pRenderer = new qvn_cRendererGL(dynamic_cast<qvn_cGLDisplay*>(g_pDisplay)); }
+// The screen made last: the application makes the renderer only once that
+// screen is up, and the renderer draws into it.
+static qvn_cGLDisplay* s_pScreen = nullptr;
+
+static qvn_cEngDisplay* CreateScreen() { return s_pScreen = new qvn_cScreenGLDisplay; }
+static qvn_cEngDisplay* CreateCaptureScreen() { return s_pScreen = new qvn_cCaptureGLDisplay; }
+static void CreateRenderer() { g_pRenderer = new qvn_cRendererGL(s_pScreen == g_pDisplay ? s_pScreen : nullptr); }
 
 // Textures live on the GL device; the store is the bare base.
 static bool CreateTextureStore() {

@@ -10,9 +10,13 @@
 
 const char* const kQvnProgramName = "demo_hw";
 
-static qvn_cEngDisplay* CreateScreen() { return new qvn_cEngDisplay3D; }
-static qvn_cEngDisplay* CreateCaptureScreen() { return new qvn_cCaptureD3DDisplay; }
-static void CreateRenderer() { g_pRenderer = new qvn_cRendererD3D(qvn_CurrentDisplay3D()); }
+// The screen made last: the application makes the renderer only once that
+// screen is up, and the renderer draws on its device.
+static qvn_cEngDisplay3D* s_pScreen = nullptr;
+
+static qvn_cEngDisplay* CreateScreen() { return s_pScreen = new qvn_cEngDisplay3D; }
+static qvn_cEngDisplay* CreateCaptureScreen() { return s_pScreen = new qvn_cCaptureD3DDisplay; }
+static void CreateRenderer() { g_pRenderer = new qvn_cRendererD3D(s_pScreen == g_pDisplay ? s_pScreen : nullptr); }
 
 // Textures live on the device; the store is the bare base.
 static bool CreateTextureStore() {

@@ -11,7 +11,12 @@ const char* const kQvnProgramName = "demo_sw";
 
 static qvn_cEngDisplay* CreateScreen() { return new qvn_cEngDisplay; }
 static qvn_cEngDisplay* CreateCaptureScreen() { return new qvn_cCaptureDisplay; }
-static void CreateRenderer() { g_pRenderer = new qvn_cSoftRenderer(g_pDisplay); }
+// The renderer made last: the application makes the texture store after it
+// (at start-up and when the show is played again), and the store is handed
+// to it then.
+static qvn_cSoftRenderer* s_pRenderer = nullptr;
+
+static void CreateRenderer() { g_pRenderer = s_pRenderer = new qvn_cSoftRenderer(g_pDisplay); }
 
 // The block every software texture lives in, converted to the screen's format.
 static bool CreateTextureStore() {
@@ -20,6 +25,7 @@ static bool CreateTextureStore() {
         delete cache;
         return false;
     }
+    if (s_pRenderer && s_pRenderer == g_pRenderer) s_pRenderer->SetTextureCache(cache);
     g_pTextureStore = cache;
     return true;
 }

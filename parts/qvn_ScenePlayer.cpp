@@ -43,8 +43,5 @@ void qvn_cScenePlayer::finish() {
 
 void qvn_cScenePlayer::registerTextures(bool resetCache) {
     if (!m_pScene || !g_pDisplay || g_pDisplay->m_eRenderMode != QVN_RENDER_SOFTWARE) return;
-    qvn_cTextureCache* cache = dynamic_cast<qvn_cTextureCache*>(g_pTextureStore);
-    if (!cache) return;
-    if (resetCache) cache->Reset();
-    cache->PrepareScene(m_pScene);
+    if (g_pTextureStore) g_pTextureStore->RegisterScene(m_pScene, resetCache);
 }

@@ -7,7 +7,6 @@
 #include "qvn_cMaterial.h"
 #include "qvn_cRenderer.h"
 
-qvn_cCamera* g_pCurrentCamera = nullptr;
 qvn_cRenderer* g_pRenderer = nullptr;
 
 namespace {
@@ -75,14 +74,12 @@ bool qvn_cFaceList::Reserve(int capacity) {
 qvn_cScene::qvn_cScene() : m_pRenderer(g_pRenderer) {}
 
 qvn_cScene::~qvn_cScene() {
-    if (g_pCurrentCamera) {
-        for (int i = 0; i < m_nCameraCount; ++i) {
-            if (m_pCameras[i] == g_pCurrentCamera) g_pCurrentCamera = nullptr;
-        }
-    }
     if (m_pRenderer) {
         for (int i = 0; i < m_nMaterialCount; ++i) {
             if (m_pRenderer->m_pCurrentMaterial == m_pMaterials[i]) m_pRenderer->m_pCurrentMaterial = nullptr;
+        }
+        for (int i = 0; i < m_nCameraCount; ++i) {
+            if (m_pRenderer->Camera() == m_pCameras[i]) m_pRenderer->SetCamera(nullptr);
         }
     }
     DeleteAll(m_pMaterials, m_nMaterialCount);

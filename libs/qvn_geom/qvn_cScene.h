@@ -78,8 +78,10 @@ public:
     // Draw-list reservation, current camera, face numbering; false when the
     // list cannot be reserved or there is no camera.
     bool PrepareRendering();
+    // The current camera, for the scene and every mesh.
     void SetCamera(qvn_cCamera* camera);
-    // Draws frame m_nFrame through m_pRenderer.
+    // Draws frame m_nFrame through m_pRenderer, whose clipper is given the
+    // camera the frame is seen through.
     void Render();
 
     // The stages of Render, exposed so tools and tests can look between them.
@@ -101,11 +103,12 @@ public:
     qvn_cTarget** m_pTargets = nullptr;
     int32_t m_nTotalFaces = 0;
     qvn_cRenderer* m_pRenderer = nullptr;
+    // The camera of the frame drawn last (the last camera after loading).
+    qvn_cCamera* m_pCamera = nullptr;
     qvn_cFog m_Fog;
     qvn_cFaceList m_DrawList;
     int32_t m_nFrame = 0;
 };
 
-extern qvn_cCamera* g_pCurrentCamera;
 // The program's renderer; every scene takes it when constructed.
 extern qvn_cRenderer* g_pRenderer;

@@ -54,7 +54,7 @@ bool qvn_cScene::PrepareRendering() {
 }
 
 void qvn_cScene::SetCamera(qvn_cCamera* camera) {
-    g_pCurrentCamera = camera;
+    m_pCamera = camera;
     for (int m = 0; m < m_nMeshCount; ++m) {
         if (m_pMeshes[m]) m_pMeshes[m]->m_pCamera = camera;
     }
@@ -199,7 +199,7 @@ void qvn_cMesh::Update() {
 }
 
 void qvn_cScene::UpdateCameraAndMeshes() {
-    qvn_cCamera* cam = g_pCurrentCamera;
+    qvn_cCamera* cam = m_pCamera;
     if (!cam) return;
     cam->Update();
     if (cam->m_nFovCount > 0 && cam->m_pFovTrack) cam->SetFov(cam->m_pFovTrack[TrackIndex(m_nFrame, cam->m_nFovCount)]);
@@ -258,6 +258,7 @@ void qvn_cScene::Render() {
     UpdateAnimations();
     UpdateCameraAndMeshes();
     BuildDrawList();
+    m_pRenderer->SetCamera(cam);
     m_pRenderer->Begin();
     for (int i = 0; i < m_DrawList.m_nCount; ++i) {
         qvn_cFace* face = m_DrawList.m_ppFaces[i];

@@ -4,7 +4,6 @@
 #include <new>
 
 #include "qvn_cRenderer.h"
-#include "qvn_cSoftRenderer.h"
 #include "qvn_cTextureCache.h"
 
 void SIndexedImage::Release() {
@@ -98,15 +97,4 @@ int32_t qvn_cMaterial::Selection(qvn_cTexture** unit0, qvn_cTexture** unit1) con
         return QVN_MODE_TEX_ENV;
     }
     return t0->m_bFogged ? QVN_MODE_FOG : QVN_MODE_COPY;
-}
-
-void qvn_cSoftMaterial::Select() {
-    qvn_cSoftRenderer* r = m_pRenderer;
-    if (!r || r->m_pCurrentMaterial == this) return;
-    r->m_pCurrentMaterial = this;
-    qvn_cTexture *unit0, *unit1;
-    const int32_t mode = Selection(&unit0, &unit1);
-    if (unit0) r->BindTexture(unit0, 0);
-    if (unit1) r->BindTexture(unit1, 1);
-    r->SetRenderMode(mode);
 }

@@ -6,7 +6,6 @@
 #include <cstdint>
 
 class qvn_cRenderer;
-class qvn_cSoftRenderer;
 
 // Render mode words; the high byte says which per-corner values the clipper
 // carries (0x100 texture, 0x200 environment, 0x400 fog).
@@ -78,19 +77,24 @@ public:
     // leave that unit as it is).
     int32_t Selection(qvn_cTexture** unit0, qvn_cTexture** unit1) const;
 
+    // Select as every renderer's material does it: nothing when this is
+    // already the renderer's current material, else the units Selection names
+    // bound (a unit it leaves null keeps its texture) and its mode set.
+    // Renderer: a qvn_cRenderer with BindTexture(texture, unit).
+    template <class Renderer>
+    void SelectThrough(Renderer* renderer) {
+        if (!renderer || renderer->m_pCurrentMaterial == this) return;
+        renderer->m_pCurrentMaterial = this;
+        qvn_cTexture *unit0, *unit1;
+        const int32_t mode = Selection(&unit0, &unit1);
+        if (unit0) renderer->BindTexture(unit0, 0);
+        if (unit1) renderer->BindTexture(unit1, 1);
+        renderer->SetRenderMode(mode);
+    }
+
     qvn_cTexture* m_pTexture[kTextureSlots] = {nullptr, nullptr, nullptr};
     int32_t m_nType = 0;
     float m_fColors[11];
     float m_fUnset;
     float m_fPower = 50.0f;
-};
-
-class qvn_cSoftMaterial : public qvn_cMaterial {
-public:
-    explicit qvn_cSoftMaterial(qvn_cSoftRenderer* renderer) : m_pRenderer(renderer) {}
-    // Binds the textures its type needs and sets the render mode; nothing when
-    // it is already the renderer's current material.
-    void Select() override;
-
-    qvn_cSoftRenderer* m_pRenderer;
 };

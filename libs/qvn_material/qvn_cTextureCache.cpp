@@ -128,3 +128,8 @@ void qvn_cTextureCache::PrepareScene(qvn_cScene* scene) {
         if (scene->m_pMaterials[i]) scene->m_pMaterials[i]->Select();
     }
 }
+
+void qvn_cTextureCache::RegisterScene(qvn_cScene* scene, bool reset) {
+    if (reset) Reset();
+    PrepareScene(scene);
+}

@@ -10,9 +10,14 @@
 class qvn_cTexture;
 class qvn_cScene;
 
+// Where a program keeps its scenes' textures. The bare store is the hardware
+// builds': their textures live on the device and upload on first use.
 class qvn_cTextureStore {
 public:
     virtual ~qvn_cTextureStore() = default;
+    // Makes the scene's textures ready before its first frame, emptying the
+    // store first when asked.
+    virtual void RegisterScene(qvn_cScene* /*scene*/, bool /*reset*/) {}
 };
 
 class qvn_cTextureCache : public qvn_cTextureStore {
@@ -34,6 +39,8 @@ public:
     uint8_t* Lookup(qvn_cTexture* texture);
     // Selects every material of the scene once, which uploads their textures.
     void PrepareScene(qvn_cScene* scene);
+    // Reset when asked, then PrepareScene.
+    void RegisterScene(qvn_cScene* scene, bool reset) override;
     // Called by a texture being destroyed: its slots become free.
     void Forget(qvn_cTexture* texture);
 

@@ -99,7 +99,7 @@ qvn_cFace* qvn_cClipper::Clip(qvn_cFace* face) {
         Swap();
     }
     if (depthClip) {
-        if (!g_pCurrentCamera) return nullptr;
+        if (!m_pCamera) return nullptr;
         Project(m_pIn);
     }
     static const int kScreenPlanes[4] = {QVN_CLIP_TOP, QVN_CLIP_BOTTOM, QVN_CLIP_LEFT, QVN_CLIP_RIGHT};
@@ -159,7 +159,7 @@ void qvn_cClipper::ClipNear() {
 }
 
 void qvn_cClipper::Project(qvn_cFace* poly) {
-    const qvn_cCamera* cam = g_pCurrentCamera;
+    const qvn_cCamera* cam = m_pCamera;
     for (int i = 0; i < poly->m_nVertexCount; ++i) {
         qvn_cVertex* v = poly->m_pVertex[i];
         const qvn_cVector& p = v->m_CamPos;

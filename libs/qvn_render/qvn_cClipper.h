@@ -7,6 +7,8 @@
 
 #include "qvn_cMesh.h"
 
+class qvn_cCamera;
+
 class qvn_cClipper {
 public:
     qvn_cClipper();
@@ -17,6 +19,11 @@ public:
     qvn_cFace* Clip(qvn_cFace* face);
     // Right and bottom bounds from the target size (width - 1, height - 1).
     void SetClipSize(int width, int height);
+    // The camera the faces were projected with: corners cut on the near plane
+    // are projected again through it. The scene sets it for every frame it
+    // draws; without one, faces crossing the near or far plane are dropped.
+    void SetCamera(const qvn_cCamera* camera) { m_pCamera = camera; }
+    const qvn_cCamera* Camera() const { return m_pCamera; }
 
     qvn_cFace m_Poly[2];
     qvn_cVertex m_PolyVertex[2][qvn_cFace::kMaxVertices];
@@ -27,6 +34,8 @@ public:
     int32_t m_nAttribSet = 0x100;
 
 private:
+    const qvn_cCamera* m_pCamera = nullptr;
+
     void ClipNear();
     void ClipScreen(int plane);
     void Project(qvn_cFace* poly);

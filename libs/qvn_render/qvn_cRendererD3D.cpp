@@ -44,17 +44,8 @@ void qvn_cMaterialD3D::Finish() {
     t2->unlock();
 }
 
-void qvn_cMaterialD3D::Select() {
-    qvn_cRendererD3D* r = m_pRenderer;
-    if (!r || r->m_pCurrentMaterial == this) return;
-    r->m_pCurrentMaterial = this;
-    // The one selection rule the software and OpenGL renderers follow too.
-    qvn_cTexture *unit0, *unit1;
-    const int32_t mode = Selection(&unit0, &unit1);
-    if (unit0) r->BindTexture(unit0, 0);
-    if (unit1) r->BindTexture(unit1, 1);
-    r->SetRenderMode(mode);
-}
+// The one selection rule the software and OpenGL renderers follow too.
+void qvn_cMaterialD3D::Select() { SelectThrough(m_pRenderer); }
 
 void qvn_cMaterialD3D::ApplyColors() {
     if (!m_pMaterial) return;

@@ -114,16 +114,7 @@ void qvn_cMaterialGL::Finish() {
     if (t0 && t2) t0->SetHolesFrom(t2);
 }
 
-void qvn_cMaterialGL::Select() {
-    qvn_cRendererGL* r = m_pRenderer;
-    if (!r || r->m_pCurrentMaterial == this) return;
-    r->m_pCurrentMaterial = this;
-    qvn_cTexture *unit0, *unit1;
-    const int32_t mode = Selection(&unit0, &unit1);
-    if (unit0) r->BindTexture(unit0, 0);
-    if (unit1) r->BindTexture(unit1, 1);
-    r->SetRenderMode(mode);
-}
+void qvn_cMaterialGL::Select() { SelectThrough(m_pRenderer); }
 
 // ---------------------------------------------------------------- renderer
 
@@ -140,10 +131,6 @@ void qvn_cRendererGL::ForgetTexture(const qvn_cTextureGL* texture) {
             if (unit == texture) unit = nullptr;
 }
 
-qvn_cGLDisplay* qvn_cRendererGL::Display() const {
-    return m_pDisplay ? m_pDisplay : dynamic_cast<qvn_cGLDisplay*>(g_pDisplay);
-}
-
 qvn_cMaterial* qvn_cRendererGL::NewMaterial() { return new (std::nothrow) qvn_cMaterialGL(this); }
 
 qvn_cTexture* qvn_cRendererGL::NewTexture() { return new (std::nothrow) qvn_cTextureGL(); }
@@ -151,7 +138,7 @@ qvn_cTexture* qvn_cRendererGL::NewTexture() { return new (std::nothrow) qvn_cTex
 void qvn_cRendererGL::Begin() {
     m_nCopied = m_nAdded = 0;
     m_nFaces = 0;
-    m_pActive = Display();
+    m_pActive = m_pDisplay;
     m_pDevice = m_pActive ? m_pActive->BeginScene() : nullptr;
     if (m_pActive) {
         m_fWidth = static_cast<float>(m_pActive->m_nWidth);

@@ -60,8 +60,8 @@ public:
 
 class qvn_cRendererGL : public qvn_cRenderer {
 public:
-    // display: the target Begin draws into; null: g_pDisplay when it is a GL
-    // display.
+    // display: the target Begin draws into, given by whoever made it; null
+    // draws nothing.
     explicit qvn_cRendererGL(qvn_cGLDisplay* display = nullptr);
     ~qvn_cRendererGL() override;
 
@@ -99,7 +99,6 @@ private:
     };
     enum class eCoords { kTexture, kEnvironment };
 
-    qvn_cGLDisplay* Display() const;
     // The run a pass of a face goes to. Copied passes are grouped by state
     // for the whole frame (the depth test keeps them in their places);
     // added passes keep the painter's order, after every copied one, and

@@ -204,6 +204,8 @@ void qvn_cSoftRenderer::End() {
     m_pPixels = nullptr;
 }
 
+void qvn_cSoftMaterial::Select() { SelectThrough(m_pRenderer); }
+
 qvn_cMaterial* qvn_cSoftRenderer::NewMaterial() { return new (std::nothrow) qvn_cSoftMaterial(this); }
 
 qvn_cTexture* qvn_cSoftRenderer::NewTexture() { return new (std::nothrow) qvn_cTextureSoft(); }

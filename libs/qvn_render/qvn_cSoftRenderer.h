@@ -7,8 +7,21 @@
 
 #include "qvn_EngDisplay.h"
 #include "qvn_PixelFormat.h"
+#include "qvn_cMaterial.h"
 #include "qvn_cRenderer.h"
 #include "qvn_cTextureCache.h"
+
+class qvn_cSoftRenderer;
+
+class qvn_cSoftMaterial : public qvn_cMaterial {
+public:
+    explicit qvn_cSoftMaterial(qvn_cSoftRenderer* renderer) : m_pRenderer(renderer) {}
+    // Binds the textures its type needs and sets the render mode; nothing when
+    // it is already the renderer's current material.
+    void Select() override;
+
+    qvn_cSoftRenderer* m_pRenderer;
+};
 
 class qvn_cSoftRenderer : public qvn_cRenderer {
 public:
@@ -29,11 +42,11 @@ public:
     // A surface of our own (tools, tests, benchmarks): Begin draws into it when
     // there is no display. Sets the clip bounds from the size.
     void SetTarget(uint16_t* pixels, int width, int height, int pitchPixels, const qvn_cPixelFormat& pixelFormat);
-    // The cache textures are looked up in; default: g_pTextureStore.
+    // The cache textures are looked up in, given by whoever made both (the
+    // program's factories, a tool, a test). Without one every texture unit
+    // stays empty and the faces needing one are skipped.
     void SetTextureCache(qvn_cTextureCache* cache) { m_pCache = cache; }
-    qvn_cTextureCache* TextureCache() const {
-        return m_pCache ? m_pCache : dynamic_cast<qvn_cTextureCache*>(g_pTextureStore);
-    }
+    qvn_cTextureCache* TextureCache() const { return m_pCache; }
     // Unit 0 or 1 := the texture's slot (uploading it on first use); null when
     // the cache cannot hold it, and faces needing that unit are then skipped.
     void BindTexture(qvn_cTexture* texture, int unit) {

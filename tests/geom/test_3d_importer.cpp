@@ -68,7 +68,7 @@ TEST_F(Importer, BasicSceneLoadsPlainAndGzipped) {
         EXPECT_EQ(s.m_pTargets[0]->m_nObjectIndex, 1);
         ASSERT_EQ(s.m_nMeshCount, 1);
         EXPECT_EQ(s.m_nTotalFaces, 2);
-        EXPECT_EQ(g_pCurrentCamera, s.m_pCameras[0]);
+        EXPECT_EQ(s.m_pCamera, s.m_pCameras[0]);
         EXPECT_EQ(s.m_DrawList.m_nCapacity, 2);
         const qvn_cMesh& m = *s.m_pMeshes[0];
         EXPECT_EQ(m.m_pFaces[0].m_nSequence, 0);
@@ -193,7 +193,7 @@ TEST_F(Importer, LastCameraIsCurrentAfterLoad) {
     sc.cameras.push_back(Camera());
     sc.cameras[1].nearDistance = 0.25f;
     ASSERT_TRUE(Load(sc)) << Log();
-    EXPECT_EQ(g_pCurrentCamera, scene_->m_pCameras[1]);
+    EXPECT_EQ(scene_->m_pCamera, scene_->m_pCameras[1]);
     EXPECT_FLOAT_EQ(scene_->m_pCameras[1]->m_fNear, 1.0f);  // raised to 1.0
     EXPECT_EQ(scene_->m_pMeshes[0]->m_pCamera, scene_->m_pCameras[1]);
 }

@@ -305,7 +305,7 @@ TEST_F(Raster, ClippedFacesNeverTouchTheLastColumnOrRow) {
 TEST_F(Raster, NearClipMakesFourCornersWithInterpolatedTexture) {
     qvn_cCamera cam;
     cam.SetFov(1.5707964f);
-    g_pCurrentCamera = &cam;
+    r_.SetCamera(&cam);
     for (auto& f : mesh_.m_bClip) f = 0;
     mesh_.m_bClip[QVN_CLIP_NEAR] = 1;
     qvn_cFace face(3);
@@ -336,13 +336,15 @@ TEST_F(Raster, NearClipMakesFourCornersWithInterpolatedTexture) {
         }
     }
     EXPECT_EQ(onPlane, 2);
-    g_pCurrentCamera = nullptr;
+    // No camera to project the cut corners with: the face is dropped.
+    r_.SetCamera(nullptr);
+    EXPECT_EQ(r_.Clip(&face), nullptr);
 }
 
 TEST_F(Raster, ClippingByEveryPlaneStaysWithinEightVertices) {
     qvn_cCamera cam;
     cam.SetFov(1.5707964f);
-    g_pCurrentCamera = &cam;
+    r_.SetCamera(&cam);
     for (auto& f : mesh_.m_bClip) f = 1;
     mesh_.m_bClip[QVN_CLIP_FAR] = 0;
     uint32_t seed = 12345;
@@ -377,7 +379,6 @@ TEST_F(Raster, ClippingByEveryPlaneStaysWithinEightVertices) {
         }
     }
     EXPECT_GE(maxSeen, 6);
-    g_pCurrentCamera = nullptr;
 }
 
 TEST_F(Raster, NoSurfaceMeansNoPixels) {
@@ -566,6 +567,51 @@ TEST_F(Raster, DestroyedTextureFreesItsSlot) {
     EXPECT_EQ(slotA, slotB);  // the freed slot is reused
     EXPECT_EQ(reinterpret_cast<const uint16_t*>(slotB)[0], 0x001F);
     delete b;
+}
+
+// A part registers its scene's textures with the program's store before the
+// first frame: they land in the cache the renderer was given, after what is
+// already there unless the store is emptied first.
+TEST_F(Raster, ScenesRegisterTheirTexturesWithTheStore) {
+    std::vector<uint8_t> idx(256 * 256, 1), pal(768, 100);
+    qvn_cTextureSoft earlier;
+    earlier.loadIndexed(idx.data(), pal.data(), 256, 256);
+    ASSERT_EQ(cache_.SlotOf(cache_.Lookup(&earlier)), 0);
+    const std::vector<uint8_t> bytes = qvntest::BasicScene().Build();
+    qvn_cTextureStore& store = cache_;
+    for (bool reset : {false, true}) {
+        SCOPED_TRACE(reset ? "emptied first" : "kept");
+        qvn_cScene scene;
+        scene.m_pRenderer = &r_;
+        qvn_cImporter importer;
+        ASSERT_TRUE(importer.LoadBuffer(bytes.data(), bytes.size(), &scene));
+        r_.m_pCurrentMaterial = nullptr;
+        store.RegisterScene(&scene, reset);
+        EXPECT_EQ(r_.m_pCurrentMaterial, scene.m_pMaterials[0]);
+        ASSERT_NE(r_.m_pUnit[0], nullptr);
+        EXPECT_EQ(cache_.SlotOf(r_.m_pUnit[0]), reset ? 0 : 1);
+    }
+    EXPECT_EQ(cache_.Lookup(&earlier), nullptr);  // its slot was given away
+}
+
+// A renderer given no cache (a tool asking only for render modes) binds
+// nothing, and the faces that would need a texture are skipped.
+TEST_F(Raster, WithoutACacheTexturedFacesAreSkipped) {
+    std::vector<uint8_t> idx(256 * 256, 1), pal(768, 100);
+    qvn_cSoftRenderer bare;
+    bare.SetTarget(screen_.data(), W, H, W, pf_);
+    qvn_cSoftMaterial m(&bare);
+    m.m_nType = 2;
+    m.m_pTexture[0] = new qvn_cTextureSoft();
+    m.m_pTexture[0]->loadIndexed(idx.data(), pal.data(), 256, 256);
+    m.Select();
+    EXPECT_EQ(bare.m_nRenderMode, QVN_MODE_COPY);
+    EXPECT_EQ(bare.m_pUnit[0], nullptr);
+    Poly({{0, 0, 0, 0}, {0, 100, 0, 1}, {100, 100, 1, 1}});
+    bare.Begin();
+    bare.Fill(&poly_);
+    bare.End();
+    EXPECT_TRUE(Rows().empty());
 }
 
 TEST(Palette, ShadeTables) {

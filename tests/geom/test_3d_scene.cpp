@@ -99,10 +99,29 @@ TEST_F(SceneTest, CameraFollowsActivityAndFallsBackToCameraZero) {
     s.objects[0].ranges = {{0, 100, 0.0f}};
     s.objects[3].ranges = {{0, 100, 0.0f}};
     auto idle = Load(s);
-    EXPECT_EQ(g_pCurrentCamera, idle->m_pCameras[1]);
+    EXPECT_EQ(idle->m_pCamera, idle->m_pCameras[1]);
     idle->m_nFrame = 10;
     idle->Render();
-    EXPECT_EQ(g_pCurrentCamera, idle->m_pCameras[0]);
+    EXPECT_EQ(idle->m_pCamera, idle->m_pCameras[0]);
+    // The clipper projects cut corners through the camera the frame used.
+    EXPECT_EQ(renderer_.Camera(), idle->m_pCameras[0]);
+}
+
+// Two scenes on one renderer: each frame is clipped through its own scene's
+// camera, whatever was loaded or drawn before, and a scene going away takes
+// its camera out of the renderer so no later clip reads freed memory.
+TEST_F(SceneTest, EachSceneHandsItsOwnCameraToTheRenderer) {
+    auto first = Load(BasicScene());
+    auto second = Load(BasicScene());
+    first->Render();
+    EXPECT_EQ(renderer_.Camera(), first->m_pCameras[0]);
+    EXPECT_EQ(second->m_pCamera, second->m_pCameras[0]);
+    second->Render();
+    EXPECT_EQ(renderer_.Camera(), second->m_pCameras[0]);
+    first.reset();
+    EXPECT_EQ(renderer_.Camera(), second->m_pCameras[0]);
+    second.reset();
+    EXPECT_EQ(renderer_.Camera(), nullptr);
 }
 
 TEST_F(SceneTest, TenKeyTrackCyclesOverTheFirstNine) {
