@@ -13,7 +13,7 @@ if(QVN_BACKEND STREQUAL "sdl2")
 else()
   target_link_libraries(qvn_app PUBLIC ddraw dinput dxguid dsound winmm user32 gdi32)
 endif()
-target_link_libraries(qvn_app PUBLIC qvn_base qvn_run qvn_features qvn_window_api qvn_capture qvn_video qvn_display qvn_pixelformat qvn_sound qvn_music)
+target_link_libraries(qvn_app PUBLIC qvn_diagnostics qvn_run qvn_features qvn_window_api qvn_capture qvn_video qvn_display qvn_pixelformat qvn_sound qvn_music)
 qvn_warnings(qvn_app)
 
 add_executable(demo_sw qvn_Entry_${QVN_BACKEND}.cpp qvn_DemoSw.cpp)

@@ -19,7 +19,7 @@ add_library(qvn_music STATIC
   ${QVN_MUSIC_DIR}/qvn_StreamDevice_${QVN_BACKEND}.cpp)
 qvn_expose_headers(qvn_music ${QVN_MUSIC_DIR}/qvn_MP3Player.h ${QVN_MUSIC_DIR}/qvn_StreamDevice.h
   ${QVN_MUSIC_DIR}/qvn_StreamDevice_capture.h)
-target_link_libraries(qvn_music PUBLIC qvn_sound qvn_base qvn_capture qvn_resample)
+target_link_libraries(qvn_music PUBLIC qvn_sound qvn_diagnostics qvn_capture qvn_resample)
 if(QVN_BACKEND STREQUAL "sdl2")
   target_link_libraries(qvn_music PUBLIC SDL2::SDL2 qvn_sdlcontext)
 else()
