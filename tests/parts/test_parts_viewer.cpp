@@ -13,7 +13,6 @@
 #include <fstream>
 #include <map>
 #include <sstream>
-#include <thread>
 #include <string>
 #include <utility>
 #include <vector>
@@ -21,6 +20,7 @@
 #include "parts_Harness.h"
 #include "qvn_Main.h"
 #include "qvn_Random.h"
+#include "qvn_Run.h"
 #include "qvn_ShowParts.h"
 
 using namespace parts_test;
@@ -239,11 +239,40 @@ void PressKey(SDL_Keycode key) {
     SDL_PushEvent(&e);
 }
 
+// Presses the live test's keys at frames of the show, not at moments of the
+// machine's clock: Tab at the 60th frame shown, Space at the 70th, then,
+// while paused (no frame is shown), F9 and Escape some pumps later. The
+// pump that follows a press takes it, as it would a user's.
+class cKeysAtFrames : public qvn_cRunObserver {
+public:
+    void OnFrameShown() override {
+        ++m_nShown;
+        if (m_nShown == 60) PressKey(SDLK_TAB);
+        if (m_nShown == 70) {
+            PressKey(SDLK_SPACE);
+            m_nPumpsPaused = 0;
+        }
+    }
+    void OnPump() override {
+        // Whatever happens, the run ends: a show that never reaches its
+        // 70th frame still gets its Escape.
+        if (++m_nPumps == 200000) PressKey(SDLK_ESCAPE);
+        if (m_nPumpsPaused < 0) return;
+        ++m_nPumpsPaused;
+        if (m_nPumpsPaused == 10) PressKey(SDLK_F9);
+        if (m_nPumpsPaused == 20) PressKey(SDLK_ESCAPE);
+    }
+    int Shown() const { return m_nShown; }
+
+private:
+    int m_nShown = 0, m_nPumps = 0, m_nPumpsPaused = -1;
+};
+
 }  // namespace
 
 TEST(Viewer, LiveTheOverlayIsOnTheWindowsPictureOnly) {
     // The program live on SDL's dummy drivers (a window of 640 x 480, the
-    // frame at 2x), keys pressed from another thread: Tab, Space, F9, Escape.
+    // frame at 2x), keys pressed as frames are shown: Tab, Space, F9, Escape.
     namespace fs = std::filesystem;
     const fs::path dir = fs::path(testing::TempDir()) / ("qvn_viewer_live" + std::to_string(::getpid()));
     fs::remove_all(dir);
@@ -256,22 +285,15 @@ TEST(Viewer, LiveTheOverlayIsOnTheWindowsPictureOnly) {
     const std::vector<std::string> args = {"demo_sw", "--window", "--viewer", "--datas", DataDir(), "--log", log};
     std::vector<const char*> argv;
     for (const std::string& a : args) argv.push_back(a.c_str());
-    std::thread keys([] {
-        // The window and its event queue come with the display.
-        for (int i = 0; i < 500 && !SDL_WasInit(SDL_INIT_VIDEO); ++i) SDL_Delay(10);
-        SDL_Delay(2500);
-        PressKey(SDLK_TAB);
-        SDL_Delay(500);
-        PressKey(SDLK_SPACE);
-        SDL_Delay(300);
-        PressKey(SDLK_F9);
-        SDL_Delay(500);
-        PressKey(SDLK_ESCAPE);
-    });
+    // Heard before the program's own observers, which the program adds after
+    // it and clears at its end.
+    cKeysAtFrames keys;
+    qvn_run::Add(&keys);
     qvn_ResetShowState();
     qvn_srand(1);
     const int exitCode = qvn_ProgramMain(static_cast<int>(argv.size()), argv.data(), nullptr, 0, "");
-    keys.join();
+    qvn_run::Remove(&keys);
+    EXPECT_GE(keys.Shown(), 70);
     fs::current_path(previous);
     unsetenv("SDL_VIDEODRIVER");
     unsetenv("SDL_AUDIODRIVER");
