@@ -53,8 +53,12 @@ void qvn_cCaptureSession::Finish() {
 void qvn_cCaptureSession::OnFlip(const uint16_t* pixels, int width, int height, int pitchPixels) {
     // CRC over the visible rows only, so the pitch does not change the figure.
     uint32_t crc = 0;
-    for (int y = 0; y < height; ++y)
-        crc = qvn_Crc32(pixels + static_cast<size_t>(y) * pitchPixels, static_cast<size_t>(width) * 2, crc);
+    if (pitchPixels == width) {
+        crc = qvn_Crc32(pixels, static_cast<size_t>(width) * height * 2);
+    } else {
+        for (int y = 0; y < height; ++y)
+            crc = qvn_Crc32(pixels + static_cast<size_t>(y) * pitchPixels, static_cast<size_t>(width) * 2, crc);
+    }
     const uint32_t runFrame = m_nFrame - m_nRunOriginFrame;
     int showMs = 0;
     const bool haveClock = m_pShowClock && m_pShowClock(&showMs);

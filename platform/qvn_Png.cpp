@@ -60,10 +60,6 @@ bool WritePng(const char* path, const Pixel* pixels, int width, int height, int 
 
 }  // namespace
 
-uint32_t qvn_Crc32(const void* data, size_t bytes, uint32_t crc) {
-    return static_cast<uint32_t>(crc32(crc, static_cast<const Bytef*>(data), static_cast<uInt>(bytes)));
-}
-
 bool qvn_WritePng565(const char* path, const uint16_t* pixels, int width, int height, int pitchPixels) {
     return WritePng(path, pixels, width, height, pitchPixels, qvn_565ToRGB32);
 }

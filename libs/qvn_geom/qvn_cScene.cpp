@@ -58,14 +58,24 @@ bool qvn_cCamera::AllocFov(int n) {
     return true;
 }
 
-qvn_cFaceList::~qvn_cFaceList() { delete[] m_ppFaces; }
+qvn_cFaceList::~qvn_cFaceList() {
+    delete[] m_ppFaces;
+    delete[] m_pKeyed;
+}
 
 bool qvn_cFaceList::Reserve(int capacity) {
     if (capacity < 0) return false;
     auto** p = new (std::nothrow) qvn_cFace*[capacity > 0 ? capacity : 1];
     if (!p) return false;
+    auto* keyed = new (std::nothrow) SKeyed[capacity > 0 ? capacity : 1];
+    if (!keyed) {
+        delete[] p;
+        return false;
+    }
     delete[] m_ppFaces;
+    delete[] m_pKeyed;
     m_ppFaces = p;
+    m_pKeyed = keyed;
     m_nCapacity = capacity;
     m_nCount = 0;
     return true;

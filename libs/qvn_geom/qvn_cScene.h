@@ -58,6 +58,14 @@ public:
     qvn_cFace** m_ppFaces = nullptr;
     int32_t m_nCapacity = 0;
     int32_t m_nCount = 0;
+
+    // The sort's own copy of the list, each face beside its depth: the sort
+    // compares neighbours in memory instead of reaching into every face.
+    struct SKeyed {
+        float depth;
+        qvn_cFace* face;
+    };
+    SKeyed* m_pKeyed = nullptr;
 };
 
 class qvn_cScene {

@@ -232,7 +232,9 @@ void qvn_cScene::UpdateCameraAndMeshes() {
 }
 
 void qvn_cScene::BuildDrawList() {
-    m_DrawList.m_nCount = 0;
+    qvn_cFaceList& list = m_DrawList;
+    qvn_cFaceList::SKeyed* keyed = list.m_pKeyed;
+    list.m_nCount = 0;
     for (int m = 0; m < m_nMeshCount; ++m) {
         qvn_cMesh* mesh = m_pMeshes[m];
         if (!mesh->m_bVisible) continue;
@@ -243,11 +245,15 @@ void qvn_cScene::BuildDrawList() {
             // NaN would break the sort's ordering (and with it the sort);
             // such faces go last.
             face.m_fDepth = depth == depth ? depth : -std::numeric_limits<float>::infinity();
-            if (m_DrawList.m_nCount < m_DrawList.m_nCapacity) m_DrawList.m_ppFaces[m_DrawList.m_nCount++] = &face;
+            if (list.m_nCount < list.m_nCapacity) keyed[list.m_nCount++] = {face.m_fDepth, &face};
         }
     }
-    std::sort(m_DrawList.m_ppFaces, m_DrawList.m_ppFaces + m_DrawList.m_nCount,
-              [](const qvn_cFace* a, const qvn_cFace* b) { return a->m_fDepth > b->m_fDepth; });
+    // Back to front. The same comparisons in the same order as sorting the
+    // faces themselves, so faces of equal depth keep the order they have
+    // always been drawn in.
+    std::sort(keyed, keyed + list.m_nCount,
+              [](const qvn_cFaceList::SKeyed& a, const qvn_cFaceList::SKeyed& b) { return a.depth > b.depth; });
+    for (int i = 0; i < list.m_nCount; ++i) list.m_ppFaces[i] = keyed[i].face;
 }
 
 void qvn_cScene::Render() {

@@ -2,11 +2,13 @@
 // files pixel for pixel, on a virtual clock.
 #include <gtest/gtest.h>
 #include <png.h>
+#include <zlib.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <random>
 #include <vector>
 
 #include "qvn_Capture.h"
@@ -51,6 +53,37 @@ void DrawFrames(qvn_cEngDisplay& display, int frames) {
 std::string ReadText(const fs::path& p) {
     std::ifstream in(p);
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// Every frame's checksum: the folded fast path must give zlib's value for
+// every length, alignment and running value, including the leftovers after
+// the 16-byte blocks and runs split across calls.
+TEST(Capture, TheFrameChecksumIsZlibsCrc32) {
+    std::mt19937 random(7);
+    std::vector<uint8_t> bytes(200000);
+    for (uint8_t& b : bytes) b = static_cast<uint8_t>(random());
+    for (size_t length = 0; length <= 700; ++length) {
+        for (size_t offset : {size_t(0), size_t(1), size_t(7), size_t(13)}) {
+            const uint8_t* p = bytes.data() + offset;
+            const uint32_t want = static_cast<uint32_t>(crc32(0, p, static_cast<uInt>(length)));
+            ASSERT_EQ(qvn_Crc32(p, length), want) << length << " bytes at " << offset;
+            const uint32_t seed = static_cast<uint32_t>(random());
+            ASSERT_EQ(qvn_Crc32(p, length, seed), static_cast<uint32_t>(crc32(seed, p, static_cast<uInt>(length))))
+                << length << " bytes at " << offset << " after " << seed;
+        }
+    }
+    // A whole frame at once, and the same frame row by row.
+    const size_t frame = 320 * 240 * 2;
+    const uint32_t whole = qvn_Crc32(bytes.data(), frame);
+    EXPECT_EQ(whole, static_cast<uint32_t>(crc32(0, bytes.data(), static_cast<uInt>(frame))));
+    uint32_t rows = 0;
+    for (size_t y = 0; y < 240; ++y) rows = qvn_Crc32(bytes.data() + y * 640, 640, rows);
+    EXPECT_EQ(rows, whole);
+    // All zeros and all ones, where a wrong fold constant still shows.
+    std::vector<uint8_t> zeros(4096, 0), ones(4096, 0xFF);
+    EXPECT_EQ(qvn_Crc32(zeros.data(), zeros.size()), static_cast<uint32_t>(crc32(0, zeros.data(), 4096)));
+    EXPECT_EQ(qvn_Crc32(ones.data(), ones.size()), static_cast<uint32_t>(crc32(0, ones.data(), 4096)));
+    EXPECT_EQ(qvn_Crc32("123456789", 9), 0xCBF43926u);  // the CRC-32 check value
 }
 
 TEST(Capture, FramesComeOutPixelExactOnTheVirtualClock) {
