@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -379,6 +380,104 @@ TEST_F(Raster, ClippingByEveryPlaneStaysWithinEightVertices) {
         }
     }
     EXPECT_GE(maxSeen, 6);
+}
+
+// Two faces sharing an edge that crosses the near plane are cut there each on
+// its own, one walking the edge A -> B, its neighbour B -> A. Unless both get
+// the same corner to the last bit, the seam between them can open a pixel.
+TEST_F(Raster, NeighboursCutOnTheNearPlaneGetTheSameCorner) {
+    qvn_cCamera cam;
+    cam.SetFov(1.5707964f);
+    r_.SetCamera(&cam);
+    for (auto& f : mesh_.m_bClip) f = 0;
+    mesh_.m_bClip[QVN_CLIP_NEAR] = 1;
+    uint32_t seed = 2024;
+    auto rnd = [&](float lo, float hi) {
+        seed = seed * 1664525u + 1013904223u;
+        return lo + (hi - lo) * static_cast<float>(seed >> 8) / 16777216.0f;
+    };
+    // What a cut corner carries, as the fillers read it.
+    struct SCut {
+        float f[16];
+    };
+    auto cutOf = [](const qvn_cFace* out, int k) {
+        const qvn_cVertex* v = out->m_pVertex[k];
+        const qvn_cCorner& c = out->m_Corner[k];
+        return SCut{{v->m_Screen.x, v->m_Screen.y, v->m_CamPos.x, v->m_CamPos.y, v->m_CamPos.z, c.iz, c.uz, c.vz,
+                     c.euz, c.evz, c.u, c.v, c.eu, c.ev, v->m_Shade.fog, v->m_Shade.fogOverZ}};
+    };
+    // The corner of the clipped face that lies on the near plane nearest the
+    // point where the line a-b meets it.
+    auto cornerOn = [&](const qvn_cFace* out, const qvn_cVertex& a, const qvn_cVertex& b) {
+        const double t = (1.0 - b.m_CamPos.y) / (static_cast<double>(a.m_CamPos.y) - b.m_CamPos.y);
+        const double x = b.m_CamPos.x + (static_cast<double>(a.m_CamPos.x) - b.m_CamPos.x) * t;
+        int best = -1;
+        double bestDist = 1e9;
+        for (int k = 0; k < out->m_nVertexCount; ++k) {
+            if (out->m_pVertex[k]->m_CamPos.y != 1.0f) continue;
+            const double d = std::fabs(out->m_pVertex[k]->m_CamPos.x - x);
+            if (d < bestDist) best = k, bestDist = d;
+        }
+        EXPECT_LT(bestDist, 1e-4);
+        return best;
+    };
+    for (int mode : {QVN_MODE_TEX_ENV, QVN_MODE_FOG}) {
+        SCOPED_TRACE(mode);
+        r_.SetRenderMode(mode);
+        int differing = 0, pairs = 0;
+        for (int trial = 0; trial < 400; ++trial) {
+            // A in front, B behind the near plane; the third corners C and D
+            // on the far side of B from A, so each cut stays apart from the
+            // other corner on the plane. Everything projects inside the screen.
+            qvn_cVertex a, b, c, d;
+            a.m_CamPos = qvn_cVector(rnd(0.5f, 0.8f), rnd(1.2f, 3.0f), rnd(-0.6f, 0.6f));
+            b.m_CamPos = qvn_cVector(rnd(-0.1f, 0.1f), rnd(0.0f, 0.8f), rnd(-0.3f, 0.3f));
+            c.m_CamPos = qvn_cVector(rnd(-0.8f, -0.5f), rnd(1.2f, 3.0f), rnd(0.0f, 0.6f));
+            d.m_CamPos = qvn_cVector(rnd(-0.8f, -0.5f), rnd(1.2f, 3.0f), rnd(-0.6f, 0.0f));
+            for (qvn_cVertex* v : {&a, &b, &c, &d}) {
+                v->m_Shade.fog = rnd(0.0f, 0.9f);
+                if (v->m_CamPos.y >= 1.0f) {
+                    v->m_Screen.x = 160 + cam.m_fFocal * v->m_CamPos.x / v->m_CamPos.y;
+                    v->m_Screen.y = 120 - cam.m_fFocal * v->m_CamPos.z / v->m_CamPos.y;
+                }
+            }
+            // Per-corner values of the shared vertices are the same in both
+            // faces, as on a mesh without a seam there.
+            qvn_cCorner ca, cb;
+            for (qvn_cCorner* k : {&ca, &cb}) {
+                k->u = rnd(0, 1);
+                k->v = rnd(0, 1);
+                k->eu = rnd(0, 1);
+                k->ev = rnd(0, 1);
+            }
+            qvn_cFace one(3), two(3);
+            one.m_pMesh = two.m_pMesh = &mesh_;
+            qvn_cVertex* v1[3] = {&a, &b, &c};
+            qvn_cVertex* v2[3] = {&b, &a, &d};
+            const qvn_cCorner k1[3] = {ca, cb, qvn_cCorner()}, k2[3] = {cb, ca, qvn_cCorner()};
+            for (int i = 0; i < 3; ++i) {
+                one.m_pVertex[i] = v1[i];
+                two.m_pVertex[i] = v2[i];
+                one.m_Corner[i] = k1[i];
+                two.m_Corner[i] = k2[i];
+            }
+            const qvn_cFace* out = r_.Clip(&one);
+            ASSERT_NE(out, nullptr);
+            const SCut first = cutOf(out, cornerOn(out, a, b));
+            out = r_.Clip(&two);
+            ASSERT_NE(out, nullptr);
+            const SCut second = cutOf(out, cornerOn(out, a, b));
+            ++pairs;
+            if (std::memcmp(&first, &second, sizeof first) != 0) {
+                if (differing == 0) {
+                    for (int i = 0; i < 16; ++i) EXPECT_EQ(first.f[i], second.f[i]) << "value " << i;
+                }
+                ++differing;
+            }
+        }
+        EXPECT_EQ(pairs, 400);
+        EXPECT_EQ(differing, 0) << "of " << pairs;
+    }
 }
 
 TEST_F(Raster, NoSurfaceMeansNoPixels) {
