@@ -133,25 +133,31 @@ void qvn_cClipper::ClipNear() {
             ++m;
         }
         if (aIn != bIn && m < qvn_cFace::kMaxVertices) {
-            const float t = (bound - a->m_CamPos.y) / (b->m_CamPos.y - a->m_CamPos.y);
+            // The neighbour sharing this edge walks it the other way. Going
+            // from the inside end whichever way the edge is walked gives both
+            // faces the same corner to the last bit, so no pixel opens
+            // between them.
+            const qvn_cVertex* p = aIn ? a : b;
+            const qvn_cVertex* q = aIn ? b : a;
+            const qvn_cCorner& cp = in->m_Corner[aIn ? i : j];
+            const qvn_cCorner& cq = in->m_Corner[aIn ? j : i];
+            const float t = (bound - p->m_CamPos.y) / (q->m_CamPos.y - p->m_CamPos.y);
             qvn_cVertex* v = out->m_pVertex[m];
             qvn_cCorner& c = out->m_Corner[m];
-            const qvn_cCorner& ca = in->m_Corner[i];
-            const qvn_cCorner& cb = in->m_Corner[j];
-            v->m_CamPos.x = Lerp(a->m_CamPos.x, b->m_CamPos.x, t);
+            v->m_CamPos.x = Lerp(p->m_CamPos.x, q->m_CamPos.x, t);
             v->m_CamPos.y = bound;
-            v->m_CamPos.z = Lerp(a->m_CamPos.z, b->m_CamPos.z, t);
+            v->m_CamPos.z = Lerp(p->m_CamPos.z, q->m_CamPos.z, t);
             c = qvn_cCorner();
             v->m_Shade.fog = 0.0f;
             if (set & QVN_ATTR_TEXTURE) {
-                c.u = Lerp(ca.u, cb.u, t);
-                c.v = Lerp(ca.v, cb.v, t);
+                c.u = Lerp(cp.u, cq.u, t);
+                c.v = Lerp(cp.v, cq.v, t);
             }
             if (set & QVN_ATTR_ENV) {
-                c.eu = Lerp(ca.eu, cb.eu, t);
-                c.ev = Lerp(ca.ev, cb.ev, t);
+                c.eu = Lerp(cp.eu, cq.eu, t);
+                c.ev = Lerp(cp.ev, cq.ev, t);
             }
-            if (set & QVN_ATTR_FOG) v->m_Shade.fog = Lerp(a->m_Shade.fog, b->m_Shade.fog, t);
+            if (set & QVN_ATTR_FOG) v->m_Shade.fog = Lerp(p->m_Shade.fog, q->m_Shade.fog, t);
             ++m;
         }
     }

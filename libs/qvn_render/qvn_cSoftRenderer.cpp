@@ -135,6 +135,51 @@ void Walk(int n, const float* sx, const float* sy, const float (*attr)[4], int r
     }
 }
 
+// The map is affine: its coordinates come back out of their division by depth
+// at the corners and run linearly across the face.
+int MapCorners(const qvn_cFace* poly, float* sx, float* sy, float (*attr)[4]) {
+    const int n = poly->m_nVertexCount;
+    for (int i = 0; i < n; ++i) {
+        const qvn_cVertex* v = poly->m_pVertex[i];
+        const qvn_cCorner& c = poly->m_Corner[i];
+        sx[i] = v->m_Screen.x;
+        sy[i] = v->m_Screen.y;
+        attr[i][0] = c.euz / c.iz;
+        attr[i][1] = c.evz / c.iz;
+        attr[i][2] = attr[i][3] = 0.0f;
+    }
+    return n;
+}
+
+// A row of the map in 16.16: column x0 (the left edge truncated) holds the
+// left edge's coordinates, and each column on adds the step that reaches the
+// right edge's at column x1 (the right edge truncated). No step when x1 is not
+// past x0.
+struct SMapRow {
+    int x0, x1;
+    int32_t u, v, du, dv;
+};
+
+inline SMapRow MapRow(const SEdge& L, const SEdge& R) {
+    SMapRow m;
+    m.x0 = SafeTrunc(L.x * 65536.0f) >> 16;
+    m.x1 = SafeTrunc(R.x * 65536.0f) >> 16;
+    m.u = SafeTrunc(L.a[0] * kTexelScale);
+    m.v = SafeTrunc(L.a[1] * kTexelScale);
+    m.du = m.dv = 0;
+    if (m.x1 > m.x0) {
+        const int64_t ur = SafeTrunc(R.a[0] * kTexelScale), vr = SafeTrunc(R.a[1] * kTexelScale);
+        m.du = static_cast<int32_t>((ur - m.u) / (m.x1 - m.x0));
+        m.dv = static_cast<int32_t>((vr - m.v) / (m.x1 - m.x0));
+    }
+    return m;
+}
+
+// c + d * columns, wrapping as the coordinates do.
+inline uint32_t Advance(int32_t c, int32_t d, int columns) {
+    return static_cast<uint32_t>(c) + static_cast<uint32_t>(d) * static_cast<uint32_t>(columns);
+}
+
 }  // namespace
 
 qvn_cSoftRenderer::qvn_cSoftRenderer(qvn_cEngDisplay* display) : m_pDisplay(display) {
@@ -242,11 +287,11 @@ void qvn_cSoftRenderer::Fill(qvn_cFace* poly) {
             if (t0 && t1) FillPerspective<kMask>(poly);
             break;
         case QVN_MODE_ENV:
-            if (t1) FillEnvironment(poly, false);
+            if (t1) FillEnvironment(poly);
             break;
         case QVN_MODE_TEX_ENV:
             if (t0) FillPerspective<kCopy>(poly);
-            if (t1) FillEnvironment(poly, true);
+            if (t1) FillEnvironmentOverTexture(poly);
             break;
         case QVN_MODE_FOG:
             if (t0) FillPerspective<kFog>(poly);
@@ -356,51 +401,65 @@ void qvn_cSoftRenderer::FillPerspective(const qvn_cFace* poly) {
     Walk<4>(n, sx, sy, attr, static_cast<int>(m_fClipBottom), span);
 }
 
-void qvn_cSoftRenderer::FillEnvironment(const qvn_cFace* poly, bool add) {
-    const int n = poly->m_nVertexCount;
+void qvn_cSoftRenderer::FillEnvironment(const qvn_cFace* poly) {
     float sx[qvn_cFace::kMaxVertices], sy[qvn_cFace::kMaxVertices], attr[qvn_cFace::kMaxVertices][4];
-    for (int i = 0; i < n; ++i) {
-        const qvn_cVertex* v = poly->m_pVertex[i];
-        const qvn_cCorner& c = poly->m_Corner[i];
-        sx[i] = v->m_Screen.x;
-        sy[i] = v->m_Screen.y;
-        // Affine: the coordinates are taken back out of their division by depth.
-        attr[i][0] = c.euz / c.iz;
-        attr[i][1] = c.evz / c.iz;
-        attr[i][2] = attr[i][3] = 0.0f;
-    }
+    const int n = MapCorners(poly, sx, sy, attr);
+    const uint8_t* tex = m_pUnit[1];
+    uint16_t* pixels = m_pPixels;
+    const int pitch = m_nPitchPixels;
+    const int right = static_cast<int>(m_fClipRight);
+
+    // The map alone covers the truncated columns from edge to edge.
+    auto span = [&](int row, const SEdge& L, const SEdge& R) {
+        const SMapRow m = MapRow(L, R);
+        int xs = m.x0, xe = m.x1;
+        if (xe <= xs) return;
+        uint32_t u = static_cast<uint32_t>(m.u), v = static_cast<uint32_t>(m.v);
+        if (xs < 0) {
+            u = Advance(m.u, m.du, -xs);
+            v = Advance(m.v, m.dv, -xs);
+            xs = 0;
+        }
+        if (xe > right) xe = right;
+        if (xe <= xs) return;
+        uint16_t* dst = pixels + static_cast<ptrdiff_t>(row) * pitch + xs;
+        for (int x = xs; x < xe; ++x, ++dst) {
+            *dst = Texel16(tex, TexelIndex(u, v));
+            u += static_cast<uint32_t>(m.du);
+            v += static_cast<uint32_t>(m.dv);
+        }
+    };
+    Walk<2>(n, sx, sy, attr, static_cast<int>(m_fClipBottom), span);
+}
+
+void qvn_cSoftRenderer::FillEnvironmentOverTexture(const qvn_cFace* poly) {
+    float sx[qvn_cFace::kMaxVertices], sy[qvn_cFace::kMaxVertices], attr[qvn_cFace::kMaxVertices][4];
+    const int n = MapCorners(poly, sx, sy, attr);
     const uint8_t* tex = m_pUnit[1];
     uint16_t* pixels = m_pPixels;
     const int pitch = m_nPitchPixels;
     const int right = static_cast<int>(m_fClipRight);
     const SSaturatingAdd saturate{m_nRBMask, m_nRBCarry, m_nGMask, m_nGCarry, m_nRBShift, m_nGShift};
 
+    // Exactly the columns the texture pass filled (FillPerspective's rule),
+    // so every pixel of the texture gets the map and none of a neighbour's
+    // does: with the truncated columns of the map alone, a line of pixels
+    // along each edge kept its plain texture wherever the neighbour was drawn
+    // after. The coordinates run as for the map alone, on from the truncated
+    // left column.
     auto span = [&](int row, const SEdge& L, const SEdge& R) {
-        int xs = SafeTrunc(L.x * 65536.0f) >> 16;
-        int xe = SafeTrunc(R.x * 65536.0f) >> 16;
-        if (xe <= xs) return;
-        int32_t u = SafeTrunc(L.a[0] * kTexelScale), v = SafeTrunc(L.a[1] * kTexelScale);
-        const int64_t ur = SafeTrunc(R.a[0] * kTexelScale), vr = SafeTrunc(R.a[1] * kTexelScale);
-        const int32_t du = static_cast<int32_t>((ur - u) / (xe - xs));
-        const int32_t dv = static_cast<int32_t>((vr - v) / (xe - xs));
-        if (xs < 0) {
-            u = static_cast<int32_t>(static_cast<uint32_t>(u) + static_cast<uint32_t>(du) * static_cast<uint32_t>(-xs));
-            v = static_cast<int32_t>(static_cast<uint32_t>(v) + static_cast<uint32_t>(dv) * static_cast<uint32_t>(-xs));
-            xs = 0;
-        }
+        int xs = SafeTrunc(std::ceil(L.x));
+        int xe = SafeTrunc(std::ceil(R.x));
+        if (xs < 0) xs = 0;
         if (xe > right) xe = right;
         if (xe <= xs) return;
+        const SMapRow m = MapRow(L, R);
+        uint32_t u = Advance(m.u, m.du, xs - m.x0), v = Advance(m.v, m.dv, xs - m.x0);
         uint16_t* dst = pixels + static_cast<ptrdiff_t>(row) * pitch + xs;
-        uint32_t uu = static_cast<uint32_t>(u), vv = static_cast<uint32_t>(v);
         for (int x = xs; x < xe; ++x, ++dst) {
-            const uint32_t s = Texel16(tex, TexelIndex(uu, vv));
-            uu += static_cast<uint32_t>(du);
-            vv += static_cast<uint32_t>(dv);
-            if (!add) {
-                *dst = static_cast<uint16_t>(s);
-                continue;
-            }
-            *dst = AddSaturated(*dst, s, saturate);
+            *dst = AddSaturated(*dst, Texel16(tex, TexelIndex(u, v)), saturate);
+            u += static_cast<uint32_t>(m.du);
+            v += static_cast<uint32_t>(m.dv);
         }
     };
     Walk<2>(n, sx, sy, attr, static_cast<int>(m_fClipBottom), span);

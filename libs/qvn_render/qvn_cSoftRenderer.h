@@ -72,7 +72,10 @@ private:
     bool PolygonDrawable(const qvn_cFace* poly) const;
     template <int kind>
     void FillPerspective(const qvn_cFace* poly);
-    void FillEnvironment(const qvn_cFace* poly, bool add);
+    // The map alone (mode 0x205).
+    void FillEnvironment(const qvn_cFace* poly);
+    // The map added over the texture pass of mode 0x307, on its pixels.
+    void FillEnvironmentOverTexture(const qvn_cFace* poly);
 
     qvn_cTextureCache* m_pCache = nullptr;
     qvn_cEngDisplay* m_pLocked = nullptr;  // the display locked by Begin

@@ -2,8 +2,10 @@
 // what ends up in the 16-bit surface for a face.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -21,6 +23,23 @@
 namespace {
 
 constexpr int W = 320, H = 240;
+
+// Repeatable pseudo-random floats in [lo, hi).
+struct SRandom {
+    uint32_t seed;
+    float operator()(float lo, float hi) {
+        seed = seed * 1664525u + 1013904223u;
+        return lo + (hi - lo) * static_cast<float>(seed >> 8) / 16777216.0f;
+    }
+};
+
+// The screen point a scene gives a vertex in front of the near plane (at 1);
+// one behind keeps what it had.
+void ProjectInFront(const qvn_cCamera& cam, qvn_cVertex& v) {
+    if (v.m_CamPos.y < 1.0f) return;
+    v.m_Screen.x = 160 + cam.m_fFocal * v.m_CamPos.x / v.m_CamPos.y;
+    v.m_Screen.y = 120 - cam.m_fFocal * v.m_CamPos.z / v.m_CamPos.y;
+}
 
 struct P {
     float x, y, u, v;
@@ -75,6 +94,20 @@ protected:
         r_.Begin();
         r_.Fill(&poly_);
         r_.End();
+    }
+    // The scene's frame over a screen cleared to background.
+    void RenderScene(const qvntest::Scene& s, int frame, uint16_t background) {
+        const std::vector<uint8_t> bytes = s.Build();
+        qvn_cScene scene;
+        scene.m_pRenderer = &r_;
+        qvn_cImporter importer;
+        ASSERT_TRUE(importer.LoadBuffer(bytes.data(), bytes.size(), &scene));
+        cache_.Reset();
+        r_.m_pCurrentMaterial = nullptr;
+        cache_.PrepareScene(&scene);
+        screen_.assign(W * H, background);
+        scene.m_nFrame = frame;
+        scene.Render();
     }
     uint16_t& At(int x, int y) { return screen_[y * W + x]; }
     // Rows holding at least one pixel other than background.
@@ -347,11 +380,7 @@ TEST_F(Raster, ClippingByEveryPlaneStaysWithinEightVertices) {
     r_.SetCamera(&cam);
     for (auto& f : mesh_.m_bClip) f = 1;
     mesh_.m_bClip[QVN_CLIP_FAR] = 0;
-    uint32_t seed = 12345;
-    auto rnd = [&](float lo, float hi) {
-        seed = seed * 1664525u + 1013904223u;
-        return lo + (hi - lo) * static_cast<float>(seed >> 8) / 16777216.0f;
-    };
+    SRandom rnd{12345};
     int maxSeen = 0;
     for (int trial = 0; trial < 2000; ++trial) {
         qvn_cFace face(3);
@@ -359,10 +388,7 @@ TEST_F(Raster, ClippingByEveryPlaneStaysWithinEightVertices) {
         for (int i = 0; i < 3; ++i) {
             face.m_pVertex[i] = &v[i];
             v[i].m_CamPos = qvn_cVector(rnd(-40, 40), rnd(-5, 20), rnd(-40, 40));
-            if (v[i].m_CamPos.y >= 1.0f) {
-                v[i].m_Screen.x = 160 + cam.m_fFocal * v[i].m_CamPos.x / v[i].m_CamPos.y;
-                v[i].m_Screen.y = 120 - cam.m_fFocal * v[i].m_CamPos.z / v[i].m_CamPos.y;
-            }
+            ProjectInFront(cam, v[i]);
         }
         face.m_pMesh = &mesh_;
         r_.SetRenderMode(QVN_MODE_FOG);
@@ -379,6 +405,97 @@ TEST_F(Raster, ClippingByEveryPlaneStaysWithinEightVertices) {
         }
     }
     EXPECT_GE(maxSeen, 6);
+}
+
+// Two faces sharing an edge that crosses the near plane are cut there each on
+// its own, one walking the edge A -> B, its neighbour B -> A. Unless both get
+// the same corner to the last bit, the seam between them can open a pixel.
+TEST_F(Raster, NeighboursCutOnTheNearPlaneGetTheSameCorner) {
+    qvn_cCamera cam;
+    cam.SetFov(1.5707964f);
+    r_.SetCamera(&cam);
+    for (auto& f : mesh_.m_bClip) f = 0;
+    mesh_.m_bClip[QVN_CLIP_NEAR] = 1;
+    SRandom rnd{2024};
+    // What a cut corner carries, as the fillers read it.
+    struct SCut {
+        float f[16];
+    };
+    auto cutOf = [](const qvn_cFace* out, int k) {
+        const qvn_cVertex* v = out->m_pVertex[k];
+        const qvn_cCorner& c = out->m_Corner[k];
+        return SCut{{v->m_Screen.x, v->m_Screen.y, v->m_CamPos.x, v->m_CamPos.y, v->m_CamPos.z, c.iz, c.uz, c.vz,
+                     c.euz, c.evz, c.u, c.v, c.eu, c.ev, v->m_Shade.fog, v->m_Shade.fogOverZ}};
+    };
+    // The corner of the clipped face that lies on the near plane nearest the
+    // point where the line a-b meets it.
+    auto cornerOn = [&](const qvn_cFace* out, const qvn_cVertex& a, const qvn_cVertex& b) {
+        const double t = (1.0 - b.m_CamPos.y) / (static_cast<double>(a.m_CamPos.y) - b.m_CamPos.y);
+        const double x = b.m_CamPos.x + (static_cast<double>(a.m_CamPos.x) - b.m_CamPos.x) * t;
+        int best = -1;
+        double bestDist = 1e9;
+        for (int k = 0; k < out->m_nVertexCount; ++k) {
+            if (out->m_pVertex[k]->m_CamPos.y != 1.0f) continue;
+            const double d = std::fabs(out->m_pVertex[k]->m_CamPos.x - x);
+            if (d < bestDist) best = k, bestDist = d;
+        }
+        EXPECT_LT(bestDist, 1e-4);
+        return best;
+    };
+    for (int mode : {QVN_MODE_TEX_ENV, QVN_MODE_FOG}) {
+        SCOPED_TRACE(mode);
+        r_.SetRenderMode(mode);
+        int differing = 0, pairs = 0;
+        for (int trial = 0; trial < 400; ++trial) {
+            // A in front, B behind the near plane; the third corners C and D
+            // on the far side of B from A, so each cut stays apart from the
+            // other corner on the plane. Everything projects inside the screen.
+            qvn_cVertex a, b, c, d;
+            a.m_CamPos = qvn_cVector(rnd(0.5f, 0.8f), rnd(1.2f, 3.0f), rnd(-0.6f, 0.6f));
+            b.m_CamPos = qvn_cVector(rnd(-0.1f, 0.1f), rnd(0.0f, 0.8f), rnd(-0.3f, 0.3f));
+            c.m_CamPos = qvn_cVector(rnd(-0.8f, -0.5f), rnd(1.2f, 3.0f), rnd(0.0f, 0.6f));
+            d.m_CamPos = qvn_cVector(rnd(-0.8f, -0.5f), rnd(1.2f, 3.0f), rnd(-0.6f, 0.0f));
+            for (qvn_cVertex* v : {&a, &b, &c, &d}) {
+                v->m_Shade.fog = rnd(0.0f, 0.9f);
+                ProjectInFront(cam, *v);
+            }
+            // Per-corner values of the shared vertices are the same in both
+            // faces, as on a mesh without a seam there.
+            qvn_cCorner ca, cb;
+            for (qvn_cCorner* k : {&ca, &cb}) {
+                k->u = rnd(0, 1);
+                k->v = rnd(0, 1);
+                k->eu = rnd(0, 1);
+                k->ev = rnd(0, 1);
+            }
+            qvn_cFace one(3), two(3);
+            one.m_pMesh = two.m_pMesh = &mesh_;
+            qvn_cVertex* v1[3] = {&a, &b, &c};
+            qvn_cVertex* v2[3] = {&b, &a, &d};
+            const qvn_cCorner k1[3] = {ca, cb, qvn_cCorner()}, k2[3] = {cb, ca, qvn_cCorner()};
+            for (int i = 0; i < 3; ++i) {
+                one.m_pVertex[i] = v1[i];
+                two.m_pVertex[i] = v2[i];
+                one.m_Corner[i] = k1[i];
+                two.m_Corner[i] = k2[i];
+            }
+            const qvn_cFace* out = r_.Clip(&one);
+            ASSERT_NE(out, nullptr);
+            const SCut first = cutOf(out, cornerOn(out, a, b));
+            out = r_.Clip(&two);
+            ASSERT_NE(out, nullptr);
+            const SCut second = cutOf(out, cornerOn(out, a, b));
+            ++pairs;
+            if (std::memcmp(&first, &second, sizeof first) != 0) {
+                if (differing == 0) {
+                    for (int i = 0; i < 16; ++i) EXPECT_EQ(first.f[i], second.f[i]) << "value " << i;
+                }
+                ++differing;
+            }
+        }
+        EXPECT_EQ(pairs, 400);
+        EXPECT_EQ(differing, 0) << "of " << pairs;
+    }
 }
 
 TEST_F(Raster, NoSurfaceMeansNoPixels) {
@@ -637,6 +754,35 @@ TEST(Palette, ShadeTables) {
 
 // ---- whole scenes through every mode ----------------------------------------
 
+// The render modes as a scene's material asks for them.
+struct SModeCase {
+    const char* what;
+    int flags, type;
+    bool fog;
+    int mode;
+};
+const SModeCase kModeCases[] = {
+    {"copy", 1, 2, false, QVN_MODE_COPY},       {"additive", 1, 0, false, QVN_MODE_ADD},
+    {"masked", 1 | 4, 2, false, QVN_MODE_MASK}, {"environment", 2, 2, false, QVN_MODE_ENV},
+    {"texture + env", 1 | 2, 2, false, QVN_MODE_TEX_ENV}, {"fogged", 1, 2, true, QVN_MODE_FOG},
+};
+const SModeCase& ModeCase(int mode) {
+    for (const SModeCase& m : kModeCases)
+        if (m.mode == mode) return m;
+    return kModeCases[0];
+}
+// BasicScene in the case's mode, its far plane at 30 and its mask with holes
+// (index 0 made black).
+qvntest::Scene ModeScene(const SModeCase& m) {
+    qvntest::Scene s = qvntest::BasicScene(m.flags, m.type);
+    s.fog = m.fog;
+    s.cameras[0].farDistance = 30.0f;
+    qvntest::Texture& mask = s.materials[0].tex[3];
+    mask.palette[0] = mask.palette[1] = mask.palette[2] = 0;
+    for (size_t i = 0; i < mask.pixels.size(); ++i) mask.pixels[i] = (i / 16) % 2 ? 0 : 200;
+    return s;
+}
+
 class Golden : public Raster {
 protected:
     uint32_t RenderCrc(qvntest::Scene s, int frame, uint16_t background) {
@@ -648,42 +794,15 @@ protected:
         for (int k = 0; k < 30; ++k) t.keys.push_back(qvntest::Key{0, 0, 0, k * 0.1f, 0, 0, 1});
         s.objects[2].tracks = {t};
         s.meshes[0] = qvntest::Square(2, 6.0f, 0.0f, 0, 2.0f);
-        const std::vector<uint8_t> bytes = s.Build();
-        qvn_cScene scene;
-        scene.m_pRenderer = &r_;
-        qvn_cImporter importer;
-        EXPECT_TRUE(importer.LoadBuffer(bytes.data(), bytes.size(), &scene));
-        cache_.Reset();
-        r_.m_pCurrentMaterial = nullptr;
-        cache_.PrepareScene(&scene);
-        screen_.assign(W * H, background);
-        scene.m_nFrame = frame;
-        scene.Render();
+        RenderScene(s, frame, background);
         return qvn_Crc32(screen_.data(), screen_.size() * 2);
     }
 };
 
 TEST_F(Golden, EveryModeRendersTheSameTwice) {
-    struct Mode {
-        const char* what;
-        int flags, type;
-        bool fog;
-        int mode;
-    };
-    const Mode modes[] = {
-        {"copy", 1, 2, false, QVN_MODE_COPY},       {"additive", 1, 0, false, QVN_MODE_ADD},
-        {"masked", 1 | 4, 2, false, QVN_MODE_MASK}, {"environment", 2, 2, false, QVN_MODE_ENV},
-        {"texture + env", 1 | 2, 2, false, QVN_MODE_TEX_ENV}, {"fogged", 1, 2, true, QVN_MODE_FOG},
-    };
     std::vector<uint32_t> all;
-    for (const Mode& m : modes) {
-        qvntest::Scene s = qvntest::BasicScene(m.flags, m.type);
-        s.fog = m.fog;
-        s.cameras[0].farDistance = 30.0f;
-        // A mask with holes: index 0 made black.
-        s.materials[0].tex[3].palette[0] = s.materials[0].tex[3].palette[1] = s.materials[0].tex[3].palette[2] = 0;
-        for (size_t i = 0; i < s.materials[0].tex[3].pixels.size(); ++i)
-            s.materials[0].tex[3].pixels[i] = (i / 16) % 2 ? 0 : 200;
+    for (const SModeCase& m : kModeCases) {
+        const qvntest::Scene s = ModeScene(m);
         for (int frame : {0, 5, 12}) {
             SCOPED_TRACE(std::string(m.what) + " frame " + std::to_string(frame));
             const uint32_t a = RenderCrc(s, frame, 0x0841);
@@ -700,12 +819,225 @@ TEST_F(Golden, EveryModeRendersTheSameTwice) {
     // change here is a change in what the show looks like.
     const uint32_t golden[] = {0x97E67844, 0x8767BBC9, 0x209A9FA6, 0x07D05A2D, 0x7FDAF559, 0x5D146272,
                                0xE4998F07, 0x08A7D25D, 0x91478FFF, 0xCD9C4E21, 0x118DD000, 0xAB885DAB,
-                               0xAC703331, 0x1DE08439, 0xBD29FC0D, 0x39D1F77A, 0x67367865, 0x9036C011};
+                               0xD32C74AD, 0x6D758AA7, 0x9C69C24F, 0x39D1F77A, 0x67367865, 0x9036C011};
     ASSERT_EQ(all.size(), std::size(golden));
     for (size_t i = 0; i < all.size(); ++i) EXPECT_EQ(all[i], golden[i]) << "picture " << i;
     // Different modes and frames give different pictures.
     std::sort(all.begin(), all.end());
     EXPECT_EQ(std::unique(all.begin(), all.end()), all.end());
+}
+
+// ---- scenes of many faces ------------------------------------------------------
+
+class Scenes : public Raster {
+protected:
+    static constexpr uint16_t kMarker = 0x0841;
+
+    void Render(const qvntest::Scene& s, int frame) { RenderScene(s, frame, kMarker); }
+    // Pixels of value p within the part of the screen faces may reach (all
+    // but the last column and row).
+    int CountInFrame(uint16_t p) {
+        int n = 0;
+        for (int y = 0; y < H - 1; ++y)
+            for (int x = 0; x < W - 1; ++x) n += At(x, y) == p;
+        return n;
+    }
+    static qvntest::Texture Flat(uint8_t level) {
+        qvntest::Texture t = qvntest::GradientTexture();
+        std::fill(t.palette.begin(), t.palette.end(), level);
+        return t;
+    }
+    // The object turns about the unit axis (ax, ay, az), a step a key.
+    static void Turn(qvntest::Object& o, float step, float ax, float ay, float az) {
+        qvntest::Track t;
+        t.isStatic = false;
+        t.keys.clear();
+        for (int k = 0; k < 30; ++k) t.keys.push_back(qvntest::Key{0, 0, 0, k * step, ax, ay, az});
+        o.tracks = {t};
+    }
+
+    // An open tube of radius r along +Y from y0 to y1, `around` quads round
+    // and `rings` deep, closed at y1 by a fan: its faces look inwards, so a
+    // camera inside looking along +Y sees nothing but tube.
+    static qvntest::Mesh Tube(int around, int rings, float r, float y0, float y1) {
+        qvntest::Mesh m;
+        m.object = 2;
+        for (int j = 0; j <= rings; ++j) {
+            for (int i = 0; i < around; ++i) {
+                const float a = 6.2831853f * static_cast<float>(i) / static_cast<float>(around);
+                m.vertices.insert(m.vertices.end(), {r * std::cos(a), y0 + (y1 - y0) * j / rings, r * std::sin(a)});
+                m.tvertices.insert(m.tvertices.end(), {static_cast<float>(i) / around, static_cast<float>(j) / rings});
+            }
+        }
+        const int centre = (rings + 1) * around;
+        m.vertices.insert(m.vertices.end(), {0.0f, y1, 0.0f});
+        m.tvertices.insert(m.tvertices.end(), {0.5f, 1.0f});
+        for (int j = 0; j < rings; ++j) {
+            for (int i = 0; i < around; ++i) {
+                const int a = j * around + i, b = j * around + (i + 1) % around;
+                const int c = b + around, d = a + around;
+                m.faces.push_back({{a, b, c}, {a, b, c}, 0});
+                m.faces.push_back({{a, c, d}, {a, c, d}, 0});
+            }
+        }
+        for (int i = 0; i < around; ++i) {
+            const int a = rings * around + i, b = rings * around + (i + 1) % around;
+            m.faces.push_back({{centre, a, b}, {centre, a, b}, 0});
+        }
+        return m;
+    }
+    // The camera inside the tube, its near plane cutting the first rings and
+    // the walls running off every screen border; the tube turns about its axis.
+    static qvntest::Scene TubeScene(int32_t flags) {
+        qvntest::Scene s = qvntest::BasicScene(flags, 2);
+        s.materials[0].tex[0] = Flat(0);
+        s.materials[0].tex[1] = Flat(255);
+        s.objects[0] = qvntest::StaticObject("eye", 0.4f, -4.0f, -0.3f);
+        s.objects[1] = qvntest::StaticObject("target", 1.2f, 6.0f, 0.8f);
+        Turn(s.objects[2], 0.13f, 0, 1, 0);
+        s.cameras[0].farDistance = 100.0f;
+        s.meshes[0] = Tube(24, 8, 3.0f, -8.0f, 16.0f);
+        return s;
+    }
+
+    // A gently waved grid of cells x cells squares (two faces each) in the
+    // plane y = 0, all of it well inside the screen of BasicScene's camera,
+    // turning about an axis near the view direction. tvertex: texture vertex
+    // of grid point (i, j).
+    static qvntest::Mesh Grid(int cells, std::function<void(qvntest::Mesh&, int, int)> tvertex) {
+        qvntest::Mesh m;
+        m.object = 2;
+        for (int j = 0; j <= cells; ++j) {
+            for (int i = 0; i <= cells; ++i) {
+                const float x = -4.5f + 9.0f * i / cells, z = 4.5f - 9.0f * j / cells;
+                m.vertices.insert(m.vertices.end(), {x, 0.4f * std::sin(x * 0.9f + z * 0.4f), z});
+                tvertex(m, i, j);
+            }
+        }
+        for (int j = 0; j < cells; ++j) {
+            for (int i = 0; i < cells; ++i) {
+                const int a = j * (cells + 1) + i, b = a + cells + 1;
+                m.faces.push_back({{a, b, b + 1}, {a, b, b + 1}, 0});
+                m.faces.push_back({{a, b + 1, a + 1}, {a, b + 1, a + 1}, 0});
+            }
+        }
+        return m;
+    }
+    static qvntest::Scene GridScene(int mode) {
+        qvntest::Scene s = ModeScene(ModeCase(mode));
+        const float len = std::sqrt(0.3f * 0.3f + 1.0f + 0.2f * 0.2f);
+        Turn(s.objects[2], 0.17f, 0.3f / len, 1.0f / len, 0.2f / len);
+        s.meshes[0] = Grid(6, [](qvntest::Mesh& m, int i, int j) {
+            m.tvertices.insert(m.tvertices.end(), {i / 3.0f, j / 4.0f});
+        });
+        return s;
+    }
+};
+
+// A camera inside a tube that crosses its near plane and every screen border:
+// the walls leave no pixel of the background, and with a black texture under a
+// white map every pixel the texture pass draws gets the map too.
+TEST_F(Scenes, CameraInsideATurningTubeSeesOnlyTube) {
+    for (int frame = 0; frame < 8; ++frame) {
+        SCOPED_TRACE("frame " + std::to_string(frame));
+        Render(TubeScene(1), frame);
+        EXPECT_EQ(r_.m_nRenderMode, QVN_MODE_COPY);
+        EXPECT_EQ(CountInFrame(kMarker), 0) << "background showing";
+        EXPECT_EQ(CountInFrame(0), (W - 1) * (H - 1));
+
+        Render(TubeScene(1 | 2), frame);
+        EXPECT_EQ(r_.m_nRenderMode, QVN_MODE_TEX_ENV);
+        EXPECT_EQ(CountInFrame(kMarker), 0) << "background showing";
+        EXPECT_EQ(CountInFrame(0), 0) << "texture without its map";
+        for (int x = 0; x < W; ++x) ASSERT_EQ(At(x, H - 1), kMarker) << x;
+        for (int y = 0; y < H; ++y) ASSERT_EQ(At(W - 1, y), kMarker) << y;
+    }
+}
+
+// Faces away from the near plane and the borders: every mode but texture +
+// map draws what it always drew. Texture + map draws its texture pass as the
+// copy mode does and puts the map on all of it; away from the ends of the
+// spans (where one face meets the next) the picture is what it always was.
+TEST_F(Scenes, FacesWithinTheScreenKeepTheirPictures) {
+    const int frames[] = {0, 4, 11};
+    std::vector<uint32_t> crcs;
+    for (const SModeCase& m : kModeCases) {
+        if (m.mode == QVN_MODE_TEX_ENV) continue;
+        for (int frame : frames) {
+            SCOPED_TRACE(std::string(m.what) + " frame " + std::to_string(frame));
+            Render(GridScene(m.mode), frame);
+            EXPECT_EQ(r_.m_nRenderMode, m.mode);
+            EXPECT_GT(W * H - CountInFrame(kMarker), 5000);
+            crcs.push_back(qvn_Crc32(screen_.data(), screen_.size() * 2));
+        }
+    }
+
+    // The faces told apart: face k samples only block k of a texture of
+    // 16 x 16 flat blocks, each its own colour.
+    qvntest::Scene ids = GridScene(QVN_MODE_COPY);
+    qvntest::Texture& blocks = ids.materials[0].tex[0];
+    for (int y = 0; y < 256; ++y)
+        for (int x = 0; x < 256; ++x) blocks.pixels[y * 256 + x] = static_cast<uint8_t>((y / 16) * 16 + x / 16);
+    for (int k = 0; k < 256; ++k) {
+        blocks.palette[3 * k] = static_cast<uint8_t>((k & 31) * 8);
+        blocks.palette[3 * k + 1] = static_cast<uint8_t>((k >> 5) * 32 + 16);
+        blocks.palette[3 * k + 2] = 100;
+    }
+    qvntest::Mesh& grid = ids.meshes[0];
+    grid.tvertices.clear();
+    for (size_t k = 0; k < grid.faces.size(); ++k) {
+        const float u = ((k % 16) * 16 + 8.5f) / 255.0f, v = ((k / 16) * 16 + 8.5f) / 255.0f;
+        grid.tvertices.insert(grid.tvertices.end(), {u, v});
+        for (int32_t& t : grid.faces[k].t) t = static_cast<int32_t>(k);
+    }
+    qvntest::Scene under = GridScene(QVN_MODE_COPY), both = GridScene(QVN_MODE_TEX_ENV);
+    under.materials[0].tex[0] = both.materials[0].tex[0] = Flat(0);
+    both.materials[0].tex[1] = Flat(255);
+    for (int frame : frames) {
+        SCOPED_TRACE("texture + map frame " + std::to_string(frame));
+        Render(ids, frame);
+        const std::vector<uint16_t> face = screen_;
+        Render(under, frame);
+        const std::vector<uint16_t> texturePass = screen_;
+        Render(both, frame);
+        EXPECT_EQ(r_.m_nRenderMode, QVN_MODE_TEX_ENV);
+        int drawn = 0, mapped = 0, beyond = 0, otherFaces = 0;
+        for (int i = 0; i < W * H; ++i) {
+            otherFaces += (face[i] == kMarker) != (texturePass[i] == kMarker);
+            drawn += texturePass[i] != kMarker;
+            mapped += texturePass[i] != kMarker && screen_[i] == 0xFFFF;
+            beyond += texturePass[i] == kMarker && screen_[i] != kMarker;
+        }
+        EXPECT_EQ(otherFaces, 0) << "the faces told apart cover other pixels";
+        EXPECT_GT(drawn, 12000);
+        EXPECT_EQ(mapped, drawn) << "texture without its map";
+        EXPECT_EQ(beyond, 0) << "map beyond the texture";
+
+        Render(GridScene(QVN_MODE_TEX_ENV), frame);
+        EXPECT_EQ(r_.m_nRenderMode, QVN_MODE_TEX_ENV);
+        int inner = 0;
+        std::vector<uint16_t> kept(W * H, kMarker);
+        for (int y = 0; y < H; ++y) {
+            for (int x = 1; x + 1 < W; ++x) {
+                const int i = y * W + x;
+                if (face[i] == kMarker || face[i - 1] != face[i] || face[i + 1] != face[i]) continue;
+                kept[i] = screen_[i];
+                ++inner;
+            }
+        }
+        EXPECT_GT(inner, 10000);
+        crcs.push_back(qvn_Crc32(kept.data(), kept.size() * 2));
+    }
+
+    // As drawn before texture + map put its map on exactly its texture's
+    // pixels (x86-64, SSE float math).
+    const uint32_t golden[] = {0x2D9558A0, 0xD87B8E23, 0x6157FC6A, 0x7496E791, 0x6C944F62, 0x09C0C8DF,
+                               0x5D00362B, 0x1835869D, 0x1DC620E8, 0x0A99A028, 0xBFBF4713, 0x81354DCB,
+                               0x6267DE23, 0x35852D8C, 0xCB2E2659, 0x0C7D547C, 0x390944E3, 0x294E26F9};
+    ASSERT_EQ(crcs.size(), std::size(golden));
+    for (size_t i = 0; i < crcs.size(); ++i) EXPECT_EQ(crcs[i], golden[i]) << "picture " << i;
+    std::sort(crcs.begin(), crcs.end());
+    EXPECT_EQ(std::unique(crcs.begin(), crcs.end()), crcs.end());
 }
 
 }  // namespace
