@@ -5,6 +5,10 @@
 #include <cstdint>
 #include <new>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "qvn_cMaterial.h"
 
 namespace {
@@ -48,6 +52,68 @@ inline int32_t TrueCoord(float overZ, float iz) {
     if (!(std::fabs(f) < 9.0e18f)) return 0;
     return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(std::llrint(f))));
 }
+
+// The perspective values of a span (u/z, v/z, 1/z) at a pixel, stepped 16
+// pixels at a time, and the true texel coordinates there. With SSE2 the three
+// values go through each add, multiply and divide together: lane by lane the
+// same IEEE operations in the same order as one value at a time, so the same
+// bits, for a third of the instructions.
+#if defined(__SSE2__)
+class cPerspectiveSpan {
+public:
+    // Values at the left edge, per-pixel steps over a span of width w, and
+    // the prestep to the first pixel drawn.
+    cPerspectiveSpan(const float* left, const float* right, float w, float pre) {
+        const __m128 l = _mm_loadu_ps(left);
+        const __m128 d = _mm_div_ps(_mm_sub_ps(_mm_loadu_ps(right), l), _mm_set1_ps(w));
+        m_Values = _mm_add_ps(l, _mm_mul_ps(d, _mm_set1_ps(pre)));
+        m_Step16 = _mm_mul_ps(d, _mm_set1_ps(16.0f));
+    }
+    void Step() { m_Values = _mm_add_ps(m_Values, m_Step16); }
+    // TrueCoord of u and v.
+    void Coords(uint32_t* u, uint32_t* v) const {
+        const __m128 iz = _mm_shuffle_ps(m_Values, m_Values, _MM_SHUFFLE(2, 2, 2, 2));
+        const __m128 f = _mm_div_ps(_mm_mul_ps(m_Values, _mm_set1_ps(kTexelScale)), iz);
+        const __m128 magnitude = _mm_andnot_ps(_mm_set1_ps(-0.0f), f);
+        if ((_mm_movemask_ps(_mm_cmplt_ps(magnitude, _mm_set1_ps(2147483520.0f))) & 3) != 3) {
+            float lanes[4];
+            _mm_storeu_ps(lanes, m_Values);
+            *u = static_cast<uint32_t>(TrueCoord(lanes[0], lanes[2]));
+            *v = static_cast<uint32_t>(TrueCoord(lanes[1], lanes[2]));
+            return;
+        }
+        // Rounds half away from zero as TrueCoord does (-0 rounds to 0 either way).
+        const __m128 half = _mm_or_ps(_mm_and_ps(f, _mm_set1_ps(-0.0f)), _mm_set1_ps(0.5f));
+        const __m128i rounded = _mm_cvttps_epi32(_mm_add_ps(f, half));
+        *u = static_cast<uint32_t>(_mm_cvtsi128_si32(rounded));
+        *v = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(rounded, 4)));
+    }
+
+private:
+    __m128 m_Values, m_Step16;
+};
+#else
+class cPerspectiveSpan {
+public:
+    cPerspectiveSpan(const float* left, const float* right, float w, float pre) {
+        for (int k = 0; k < 3; ++k) {
+            const float d = (right[k] - left[k]) / w;
+            m_Values[k] = left[k] + d * pre;
+            m_Step16[k] = d * 16.0f;
+        }
+    }
+    void Step() {
+        for (int k = 0; k < 3; ++k) m_Values[k] += m_Step16[k];
+    }
+    void Coords(uint32_t* u, uint32_t* v) const {
+        *u = static_cast<uint32_t>(TrueCoord(m_Values[0], m_Values[2]));
+        *v = static_cast<uint32_t>(TrueCoord(m_Values[1], m_Values[2]));
+    }
+
+private:
+    float m_Values[3], m_Step16[3];
+};
+#endif
 
 // Half the 16.16 difference per pixel over 16 pixels, without signed overflow.
 inline int32_t Step16(int32_t next, int32_t cur) {
@@ -336,22 +402,17 @@ void qvn_cSoftRenderer::FillPerspective(const qvn_cFace* poly) {
         if (xs < 0) xs = 0;
         if (xe > right) xe = right;
         if (xe <= xs) return;
-        const float w = rx - lx;
-        const float dudx = (R.a[0] - L.a[0]) / w, dvdx = (R.a[1] - L.a[1]) / w, didx = (R.a[2] - L.a[2]) / w;
-        const float pre = static_cast<float>(xs) - lx;
-        float uz = L.a[0] + dudx * pre, vz = L.a[1] + dvdx * pre, iz = L.a[2] + didx * pre;
-        const float dudx16 = dudx * 16.0f, dvdx16 = dvdx * 16.0f, didx16 = didx * 16.0f;
+        cPerspectiveSpan values(L.a, R.a, rx - lx, static_cast<float>(xs) - lx);
         uint16_t* dst = pixels + static_cast<ptrdiff_t>(row) * pitch + xs;
         int count = xe - xs;
         const int width = count;
-        uint32_t u = static_cast<uint32_t>(TrueCoord(uz, iz)), v = static_cast<uint32_t>(TrueCoord(vz, iz));
+        uint32_t u, v;
+        values.Coords(&u, &v);
         uint8_t* idx8 = indexBuffer;
         while (count > 0) {
-            uz += dudx16;
-            vz += dvdx16;
-            iz += didx16;
-            const uint32_t un = static_cast<uint32_t>(TrueCoord(uz, iz));
-            const uint32_t vn = static_cast<uint32_t>(TrueCoord(vz, iz));
+            values.Step();
+            uint32_t un, vn;
+            values.Coords(&un, &vn);
             // Unsigned: the coordinates wrap, only their low 24 bits are read.
             const uint32_t du = static_cast<uint32_t>(Step16(static_cast<int32_t>(un), static_cast<int32_t>(u)));
             const uint32_t dv = static_cast<uint32_t>(Step16(static_cast<int32_t>(vn), static_cast<int32_t>(v)));
