@@ -100,9 +100,13 @@ qvn_SProgramme MakeProgramme() {
 
 qvn_SShow qvn_DefaultShow() {
     static const qvn_SProgramme programme = MakeProgramme();
-    static qvn_SStartPart places[kRowCount];
-    for (int i = 0; i < kRowCount; ++i) places[i] = kRows[i].place;
-    return {&programme, places, kRowCount};
+    static const struct SPlaces {
+        qvn_SStartPart at[kRowCount];
+        SPlaces() {
+            for (int i = 0; i < kRowCount; ++i) at[i] = kRows[i].place;
+        }
+    } places;
+    return {&programme, places.at, kRowCount};
 }
 
 void qvn_ResetShowState() {

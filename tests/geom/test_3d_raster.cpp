@@ -13,6 +13,7 @@
 #include "qvn_Display_capture.h"
 #include "qvn_Png.h"
 #include "qvn_TestScene.h"
+#include "qvn_TestSoftRender.h"
 #include "qvn_cImporter.h"
 #include "qvn_cMaterial.h"
 #include "qvn_cPalette.h"
@@ -97,17 +98,8 @@ protected:
     }
     // The scene's frame over a screen cleared to background.
     void RenderScene(const qvntest::Scene& s, int frame, uint16_t background) {
-        const std::vector<uint8_t> bytes = s.Build();
-        qvn_cScene scene;
-        scene.m_pRenderer = &r_;
-        qvn_cImporter importer;
-        ASSERT_TRUE(importer.LoadBuffer(bytes.data(), bytes.size(), &scene));
-        cache_.Reset();
-        r_.m_pCurrentMaterial = nullptr;
-        cache_.PrepareScene(&scene);
         screen_.assign(W * H, background);
-        scene.m_nFrame = frame;
-        scene.Render();
+        ASSERT_TRUE(qvntest::RenderSoft(r_, cache_, s.Build(), frame));
     }
     uint16_t& At(int x, int y) { return screen_[y * W + x]; }
     // Rows holding at least one pixel other than background.

@@ -16,6 +16,7 @@
 #include "gl_Frames.h"
 #include "qvn_DisplayGL.h"
 #include "qvn_TestScene.h"
+#include "qvn_TestSoftRender.h"
 #include "qvn_cImporter.h"
 #include "qvn_cMaterial.h"
 #include "qvn_cRendererGL.h"
@@ -68,17 +69,9 @@ protected:
 
     // The scene's frame drawn by the software rasteriser over a background.
     Frame Soft(const std::vector<uint8_t>& bytes, int frame, uint16_t background = kBackground) {
-        qvn_cScene scene;
-        scene.m_pRenderer = &soft_;
-        qvn_cImporter importer;
-        EXPECT_TRUE(importer.LoadBuffer(bytes.data(), bytes.size(), &scene));
-        cache_.Reset();
-        soft_.m_pCurrentMaterial = nullptr;
-        cache_.PrepareScene(&scene);
         Frame f(W * H, background);
         soft_.SetTarget(f.data(), W, H, W, pf_);
-        scene.m_nFrame = frame;
-        scene.Render();
+        EXPECT_TRUE(qvntest::RenderSoft(soft_, cache_, bytes, frame));
         return f;
     }
 
