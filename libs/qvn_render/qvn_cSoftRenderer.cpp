@@ -132,25 +132,30 @@ inline uint8_t Texel8(const uint8_t* slot, uint32_t index) {
     return *reinterpret_cast<const uint8_t*>(reinterpret_cast<uintptr_t>(slot) | index);
 }
 
+// An edge as it is walked down: x and N values, each stepped by its own
+// per-row difference. A value does not depend on how many others ride along.
+template <int N>
 struct SEdge {
     float x, dx;
-    float a[4], da[4];
+    float a[N], da[N];
     int rows;
 };
 
-enum { kCopy, kAdd, kMask, kFog };
+// The perspective values ride in a[0..3] (u/z, v/z, 1/z, fog/z); the texture +
+// map mode adds the map's affine coordinates in a[4..5].
+enum { kCopy, kAdd, kMask, kFog, kCopyMap };
 
 // Walks a convex polygon from its top vertex: the left chain through rising
 // indices, the right chain through falling ones. span(row, left, right) is
 // called for each row within [0, rowLimit).
 template <int N, class Span>
-void Walk(int n, const float* sx, const float* sy, const float (*attr)[4], int rowLimit, Span span) {
+void Walk(int n, const float* sx, const float* sy, const float (*attr)[N], int rowLimit, Span span) {
     if (n < 3) return;
     int top = 0;
     for (int i = 1; i < n; ++i) {
         if (sy[i] < sy[top] || (sy[i] == sy[top] && sx[i] < sx[top])) top = i;
     }
-    auto setup = [&](SEdge& e, int ia, int ib) {
+    auto setup = [&](SEdge<N>& e, int ia, int ib) {
         const float ya = sy[ia], yb = sy[ib];
         e.rows = static_cast<int>(yb) - static_cast<int>(ya);
         if (e.rows <= 0) return;
@@ -163,7 +168,7 @@ void Walk(int n, const float* sx, const float* sy, const float (*attr)[4], int r
             e.a[k] = attr[ia][k] + e.da[k] * pre;
         }
     };
-    SEdge L, R;
+    SEdge<N> L, R;
     L.rows = R.rows = 0;
     int li = top, ri = top, remaining = n;
     int row = static_cast<int>(sy[top]);
@@ -203,16 +208,18 @@ void Walk(int n, const float* sx, const float* sy, const float (*attr)[4], int r
 
 // The map is affine: its coordinates come back out of their division by depth
 // at the corners and run linearly across the face.
-int MapCorners(const qvn_cFace* poly, float* sx, float* sy, float (*attr)[4]) {
+inline void MapCorner(const qvn_cCorner& c, float* attr) {
+    attr[0] = c.euz / c.iz;
+    attr[1] = c.evz / c.iz;
+}
+
+int MapCorners(const qvn_cFace* poly, float* sx, float* sy, float (*attr)[2]) {
     const int n = poly->m_nVertexCount;
     for (int i = 0; i < n; ++i) {
         const qvn_cVertex* v = poly->m_pVertex[i];
-        const qvn_cCorner& c = poly->m_Corner[i];
         sx[i] = v->m_Screen.x;
         sy[i] = v->m_Screen.y;
-        attr[i][0] = c.euz / c.iz;
-        attr[i][1] = c.evz / c.iz;
-        attr[i][2] = attr[i][3] = 0.0f;
+        MapCorner(poly->m_Corner[i], attr[i]);
     }
     return n;
 }
@@ -226,15 +233,17 @@ struct SMapRow {
     int32_t u, v, du, dv;
 };
 
-inline SMapRow MapRow(const SEdge& L, const SEdge& R) {
+// The map's coordinates are the edges' values a[at], a[at + 1].
+template <int N>
+inline SMapRow MapRow(const SEdge<N>& L, const SEdge<N>& R, int at = 0) {
     SMapRow m;
     m.x0 = SafeTrunc(L.x * 65536.0f) >> 16;
     m.x1 = SafeTrunc(R.x * 65536.0f) >> 16;
-    m.u = SafeTrunc(L.a[0] * kTexelScale);
-    m.v = SafeTrunc(L.a[1] * kTexelScale);
+    m.u = SafeTrunc(L.a[at] * kTexelScale);
+    m.v = SafeTrunc(L.a[at + 1] * kTexelScale);
     m.du = m.dv = 0;
     if (m.x1 > m.x0) {
-        const int64_t ur = SafeTrunc(R.a[0] * kTexelScale), vr = SafeTrunc(R.a[1] * kTexelScale);
+        const int64_t ur = SafeTrunc(R.a[at] * kTexelScale), vr = SafeTrunc(R.a[at + 1] * kTexelScale);
         m.du = static_cast<int32_t>((ur - m.u) / (m.x1 - m.x0));
         m.dv = static_cast<int32_t>((vr - m.v) / (m.x1 - m.x0));
     }
@@ -356,8 +365,15 @@ void qvn_cSoftRenderer::Fill(qvn_cFace* poly) {
             if (t1) FillEnvironment(poly);
             break;
         case QVN_MODE_TEX_ENV:
-            if (t0) FillPerspective<kCopy>(poly);
-            if (t1) FillEnvironmentOverTexture(poly);
+            // Both passes in one walk: the map is added to each texel as it
+            // is copied, on the same pixels as the two passes one after the
+            // other.
+            if (t0 && t1)
+                FillPerspective<kCopyMap>(poly);
+            else if (t0)
+                FillPerspective<kCopy>(poly);
+            else if (t1)
+                FillEnvironmentOverTexture(poly);
             break;
         case QVN_MODE_FOG:
             if (t0) FillPerspective<kFog>(poly);
@@ -371,8 +387,9 @@ void qvn_cSoftRenderer::Fill(qvn_cFace* poly) {
 // One instance per pixel operation, so the inner loops carry no dispatch.
 template <int kind>
 void qvn_cSoftRenderer::FillPerspective(const qvn_cFace* poly) {
+    constexpr int N = kind == kCopyMap ? 6 : 4;
     const int n = poly->m_nVertexCount;
-    float sx[qvn_cFace::kMaxVertices], sy[qvn_cFace::kMaxVertices], attr[qvn_cFace::kMaxVertices][4];
+    float sx[qvn_cFace::kMaxVertices], sy[qvn_cFace::kMaxVertices], attr[qvn_cFace::kMaxVertices][N];
     for (int i = 0; i < n; ++i) {
         const qvn_cVertex* v = poly->m_pVertex[i];
         const qvn_cCorner& c = poly->m_Corner[i];
@@ -382,9 +399,11 @@ void qvn_cSoftRenderer::FillPerspective(const qvn_cFace* poly) {
         attr[i][1] = c.vz;
         attr[i][2] = c.iz;
         attr[i][3] = v->m_Shade.fogOverZ;
+        if (kind == kCopyMap) MapCorner(c, attr[i] + 4);
     }
     const uint8_t* tex = m_pUnit[0];
     const uint8_t* mask = m_pUnit[1];
+    const uint8_t* map = m_pUnit[1];
     // The shade table of a fogged texture sits in the slot after its indices.
     const uint16_t* shade = reinterpret_cast<const uint16_t*>(tex + qvn_cTextureCache::kSlotBytes);
     uint16_t* pixels = m_pPixels;
@@ -393,7 +412,7 @@ void qvn_cSoftRenderer::FillPerspective(const qvn_cFace* poly) {
     const SSaturatingAdd add{m_nRBMask, m_nRBCarry, m_nGMask, m_nGCarry, m_nRBShift, m_nGShift};
     uint8_t* indexBuffer = m_IndexBuffer;
 
-    auto span = [&](int row, const SEdge& L, const SEdge& R) {
+    auto span = [&](int row, const SEdge<N>& L, const SEdge<N>& R) {
         const float lx = L.x, rx = R.x;
         int xs = SafeTrunc(std::ceil(lx));
         int xe = SafeTrunc(std::ceil(rx));
@@ -409,6 +428,16 @@ void qvn_cSoftRenderer::FillPerspective(const qvn_cFace* poly) {
         uint32_t u, v;
         values.Coords(&u, &v);
         uint8_t* idx8 = indexBuffer;
+        // The map runs on from its truncated left column, as when it is a
+        // pass of its own.
+        uint32_t mu = 0, mv = 0, mdu = 0, mdv = 0;
+        if (kind == kCopyMap) {
+            const SMapRow m = MapRow(L, R, 4);
+            mu = Advance(m.u, m.du, xs - m.x0);
+            mv = Advance(m.v, m.dv, xs - m.x0);
+            mdu = static_cast<uint32_t>(m.du);
+            mdv = static_cast<uint32_t>(m.dv);
+        }
         while (count > 0) {
             values.Step();
             uint32_t un, vn;
@@ -436,6 +465,11 @@ void qvn_cSoftRenderer::FillPerspective(const qvn_cFace* poly) {
                 case kFog:
                     for (int k = 0; k < run; ++k, u += du, v += dv) *idx8++ = Texel8(tex, TexelIndex(u, v));
                     break;
+                case kCopyMap:
+                    for (int k = 0; k < run; ++k, u += du, v += dv, mu += mdu, mv += mdv) {
+                        *dst++ = AddSaturated(Texel16(tex, TexelIndex(u, v)), Texel16(map, TexelIndex(mu, mv)), add);
+                    }
+                    break;
             }
             u = un;
             v = vn;
@@ -459,11 +493,11 @@ void qvn_cSoftRenderer::FillPerspective(const qvn_cFace* poly) {
             }
         }
     };
-    Walk<4>(n, sx, sy, attr, static_cast<int>(m_fClipBottom), span);
+    Walk<N>(n, sx, sy, attr, static_cast<int>(m_fClipBottom), span);
 }
 
 void qvn_cSoftRenderer::FillEnvironment(const qvn_cFace* poly) {
-    float sx[qvn_cFace::kMaxVertices], sy[qvn_cFace::kMaxVertices], attr[qvn_cFace::kMaxVertices][4];
+    float sx[qvn_cFace::kMaxVertices], sy[qvn_cFace::kMaxVertices], attr[qvn_cFace::kMaxVertices][2];
     const int n = MapCorners(poly, sx, sy, attr);
     const uint8_t* tex = m_pUnit[1];
     uint16_t* pixels = m_pPixels;
@@ -471,7 +505,7 @@ void qvn_cSoftRenderer::FillEnvironment(const qvn_cFace* poly) {
     const int right = static_cast<int>(m_fClipRight);
 
     // The map alone covers the truncated columns from edge to edge.
-    auto span = [&](int row, const SEdge& L, const SEdge& R) {
+    auto span = [&](int row, const SEdge<2>& L, const SEdge<2>& R) {
         const SMapRow m = MapRow(L, R);
         int xs = m.x0, xe = m.x1;
         if (xe <= xs) return;
@@ -494,7 +528,7 @@ void qvn_cSoftRenderer::FillEnvironment(const qvn_cFace* poly) {
 }
 
 void qvn_cSoftRenderer::FillEnvironmentOverTexture(const qvn_cFace* poly) {
-    float sx[qvn_cFace::kMaxVertices], sy[qvn_cFace::kMaxVertices], attr[qvn_cFace::kMaxVertices][4];
+    float sx[qvn_cFace::kMaxVertices], sy[qvn_cFace::kMaxVertices], attr[qvn_cFace::kMaxVertices][2];
     const int n = MapCorners(poly, sx, sy, attr);
     const uint8_t* tex = m_pUnit[1];
     uint16_t* pixels = m_pPixels;
@@ -508,7 +542,7 @@ void qvn_cSoftRenderer::FillEnvironmentOverTexture(const qvn_cFace* poly) {
     // along each edge kept its plain texture wherever the neighbour was drawn
     // after. The coordinates run as for the map alone, on from the truncated
     // left column.
-    auto span = [&](int row, const SEdge& L, const SEdge& R) {
+    auto span = [&](int row, const SEdge<2>& L, const SEdge<2>& R) {
         int xs = SafeTrunc(std::ceil(L.x));
         int xe = SafeTrunc(std::ceil(R.x));
         if (xs < 0) xs = 0;
