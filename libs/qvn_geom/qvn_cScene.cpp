@@ -67,7 +67,12 @@ bool qvn_cFaceList::Reserve(int capacity) {
     if (capacity < 0) return false;
     auto** p = new (std::nothrow) qvn_cFace*[capacity > 0 ? capacity : 1];
     if (!p) return false;
-    auto* keyed = new (std::nothrow) SKeyed[capacity > 0 ? capacity : 1];
+    // The sort's two work lists follow the list itself.
+    if (capacity > INT32_MAX / 3) {
+        delete[] p;
+        return false;
+    }
+    auto* keyed = new (std::nothrow) SKeyed[capacity > 0 ? 3 * capacity : 3];
     if (!keyed) {
         delete[] p;
         return false;

@@ -61,6 +61,7 @@ public:
 
     // The sort's own copy of the list, each face beside its depth: the sort
     // compares neighbours in memory instead of reaching into every face.
+    // 3 * m_nCapacity entries: the list, then two lists to sort through.
     struct SKeyed {
         float depth;
         qvn_cFace* face;

@@ -2,6 +2,7 @@
 // culling, projection and the back-to-front draw list.
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "qvn_ErrorLog.h"
@@ -231,6 +232,60 @@ void qvn_cScene::UpdateCameraAndMeshes() {
     }
 }
 
+namespace {
+
+// The depth's bits as an unsigned key that orders far before near: positive
+// floats order as their bits, negative ones reversed.
+inline uint32_t FarFirstKey(float depth) {
+    uint32_t bits;
+    std::memcpy(&bits, &depth, sizeof bits);
+    const uint32_t nearFirst = bits ^ ((bits >> 31) ? 0xFFFFFFFFu : 0x80000000u);
+    return ~nearFirst;
+}
+
+// Sorts the n faces of in back to front by a radix sort through the work
+// lists a and b, and returns the sorted list, or null when two faces have
+// equal depths: the order a comparison sort gives those is its own, so the
+// caller sorts in again (which is left as it was). Without ties there is one
+// order, so the result is the comparison sort's to the last face.
+const qvn_cFaceList::SKeyed* SortDistinct(const qvn_cFaceList::SKeyed* in, qvn_cFaceList::SKeyed* a,
+                                          qvn_cFaceList::SKeyed* b, int n) {
+    if (n < 2) return in;
+    uint32_t counts[4][256] = {};
+    for (int i = 0; i < n; ++i) {
+        const uint32_t k = FarFirstKey(in[i].depth);
+        ++counts[0][k & 0xFF];
+        ++counts[1][(k >> 8) & 0xFF];
+        ++counts[2][(k >> 16) & 0xFF];
+        ++counts[3][k >> 24];
+    }
+    const qvn_cFaceList::SKeyed* src = in;
+    for (int pass = 0; pass < 4; ++pass) {
+        uint32_t* count = counts[pass];
+        const int shift = 8 * pass;
+        // A byte all faces share moves nothing.
+        if (count[(FarFirstKey(in[0].depth) >> shift) & 0xFF] == static_cast<uint32_t>(n)) continue;
+        uint32_t start = 0;
+        for (int d = 0; d < 256; ++d) {
+            const uint32_t c = count[d];
+            count[d] = start;
+            start += c;
+        }
+        qvn_cFaceList::SKeyed* dst = src == a ? b : a;
+        for (int i = 0; i < n; ++i) dst[count[(FarFirstKey(src[i].depth) >> shift) & 0xFF]++] = src[i];
+        src = dst;
+    }
+    // Strictly far to near, or null: equal depths (and +0 beside -0, which
+    // the comparison also takes as equal) end here, and so would any order
+    // the keys got wrong.
+    for (int i = 1; i < n; ++i) {
+        if (!(src[i - 1].depth > src[i].depth)) return nullptr;
+    }
+    return src;
+}
+
+}  // namespace
+
 void qvn_cScene::BuildDrawList() {
     qvn_cFaceList& list = m_DrawList;
     qvn_cFaceList::SKeyed* keyed = list.m_pKeyed;
@@ -248,12 +303,17 @@ void qvn_cScene::BuildDrawList() {
             if (list.m_nCount < list.m_nCapacity) keyed[list.m_nCount++] = {face.m_fDepth, &face};
         }
     }
-    // Back to front. The same comparisons in the same order as sorting the
-    // faces themselves, so faces of equal depth keep the order they have
-    // always been drawn in.
-    std::sort(keyed, keyed + list.m_nCount,
-              [](const qvn_cFaceList::SKeyed& a, const qvn_cFaceList::SKeyed& b) { return a.depth > b.depth; });
-    for (int i = 0; i < list.m_nCount; ++i) list.m_ppFaces[i] = keyed[i].face;
+    const qvn_cFaceList::SKeyed* sorted =
+        SortDistinct(keyed, keyed + list.m_nCapacity, keyed + 2 * list.m_nCapacity, list.m_nCount);
+    if (!sorted) {
+        // Back to front. The same comparisons in the same order as sorting
+        // the faces themselves, so faces of equal depth keep the order they
+        // have always been drawn in.
+        std::sort(keyed, keyed + list.m_nCount,
+                  [](const qvn_cFaceList::SKeyed& a, const qvn_cFaceList::SKeyed& b) { return a.depth > b.depth; });
+        sorted = keyed;
+    }
+    for (int i = 0; i < list.m_nCount; ++i) list.m_ppFaces[i] = sorted[i].face;
 }
 
 void qvn_cScene::Render() {

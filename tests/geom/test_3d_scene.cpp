@@ -2,8 +2,10 @@
 // which faces reach the rasteriser, in which order, seen from where.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
+#include <vector>
 
 #include "qvn_TestScene.h"
 #include "qvn_cImporter.h"
@@ -248,6 +250,61 @@ TEST_F(SceneTest, DrawListRunsBackToFront) {
     EXPECT_EQ(scene->m_DrawList.m_ppFaces[0]->m_pMesh, scene->m_pMeshes[1]);
     EXPECT_EQ(scene->m_DrawList.m_ppFaces[5]->m_pMesh, scene->m_pMeshes[2]);
     EXPECT_NEAR(scene->m_DrawList.m_ppFaces[0]->GetDepth(), 3 * 30.0f, 1e-3f);
+}
+
+// The draw order is the comparison sort's, tie order included, whatever the
+// depths: distinct, negative (behind the camera), repeated, +0 beside -0, NaN.
+TEST_F(SceneTest, DrawListOrderIsTheComparisonSortsOrder) {
+    qvn_cScene scene;
+    qvn_cMesh* mesh = scene.AddMesh();
+    ASSERT_NE(mesh, nullptr);
+    const int kFaces = 700;
+    ASSERT_TRUE(mesh->AllocVertex(kFaces));
+    ASSERT_TRUE(mesh->AllocFace(kFaces));
+    mesh->m_bVisible = 1;
+    for (int f = 0; f < kFaces; ++f) {
+        qvn_cFace& face = mesh->m_pFaces[f];
+        face.m_nVertexCount = 1;
+        face.m_pVertex[0] = &mesh->m_pVertices[f];
+        face.m_pMesh = mesh;
+    }
+    ASSERT_TRUE(scene.m_DrawList.Reserve(kFaces));
+    uint32_t seed = 12345;
+    auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
+    struct Trial {
+        const char* what;
+        int distinctValues;  // 0: any float within +-1000
+        bool zeros, nan;
+    };
+    const Trial trials[] = {
+        {"distinct", 0, false, false},
+        {"a few repeated", 300, false, false},
+        {"many repeated", 5, false, false},
+        {"+0 and -0", 0, true, false},
+        {"NaN", 0, false, true},
+    };
+    for (const Trial& t : trials) {
+        SCOPED_TRACE(t.what);
+        for (int f = 0; f < kFaces; ++f) {
+            float y = t.distinctValues ? static_cast<float>(next() % t.distinctValues) - 2.0f
+                                       : (static_cast<float>(next() % 2000000) - 1000000.0f) / 997.0f;
+            if (t.zeros && f % 50 == 0) y = f % 100 ? 0.0f : -0.0f;
+            if (t.nan && f % 90 == 0) y = std::nanf("");
+            mesh->m_pVertices[f].m_CamPos.y = y;
+        }
+        scene.BuildDrawList();
+        ASSERT_EQ(scene.m_DrawList.m_nCount, kFaces);
+        std::vector<qvn_cFaceList::SKeyed> expected;
+        for (int f = 0; f < kFaces; ++f) {
+            const float y = mesh->m_pVertices[f].m_CamPos.y;
+            expected.push_back({y == y ? y : -INFINITY, &mesh->m_pFaces[f]});
+        }
+        std::sort(expected.begin(), expected.end(),
+                  [](const qvn_cFaceList::SKeyed& a, const qvn_cFaceList::SKeyed& b) { return a.depth > b.depth; });
+        int wrong = 0;
+        for (int i = 0; i < kFaces; ++i) wrong += scene.m_DrawList.m_ppFaces[i] != expected[i].face;
+        EXPECT_EQ(wrong, 0);
+    }
 }
 
 TEST_F(SceneTest, FogAndEnvironmentValues) {
