@@ -54,10 +54,11 @@ inline int32_t TrueCoord(float overZ, float iz) {
 }
 
 // The perspective values of a span (u/z, v/z, 1/z) at a pixel, stepped 16
-// pixels at a time, and the true texel coordinates there. With SSE2 the three
-// values go through each add, multiply and divide together: lane by lane the
-// same IEEE operations in the same order as one value at a time, so the same
-// bits, for a third of the instructions.
+// pixels at a time, and the true texel coordinates at those boundaries. With
+// SSE2 the values go through each add, multiply and divide together, two
+// boundaries in one divide: lane by lane the same IEEE operations in the same
+// order as one value at a time, so the same bits, for a fraction of the
+// instructions.
 #if defined(__SSE2__)
 class cPerspectiveSpan {
 public:
@@ -69,24 +70,28 @@ public:
         m_Values = _mm_add_ps(l, _mm_mul_ps(d, _mm_set1_ps(pre)));
         m_Step16 = _mm_mul_ps(d, _mm_set1_ps(16.0f));
     }
-    void Step() { m_Values = _mm_add_ps(m_Values, m_Step16); }
-    // TrueCoord of u and v.
-    void Coords(uint32_t* u, uint32_t* v) const {
-        const __m128 iz = _mm_shuffle_ps(m_Values, m_Values, _MM_SHUFFLE(2, 2, 2, 2));
-        const __m128 f = _mm_div_ps(_mm_mul_ps(m_Values, _mm_set1_ps(kTexelScale)), iz);
+    // TrueCoord of u and v at this boundary and the next into out (u, v, u,
+    // v), and on to the boundary after those.
+    void TwoCoords(uint32_t* out) {
+        const __m128 next = _mm_add_ps(m_Values, m_Step16);
+        const __m128 overZ = _mm_movelh_ps(m_Values, next);
+        const __m128 iz = _mm_shuffle_ps(m_Values, next, _MM_SHUFFLE(2, 2, 2, 2));
+        const __m128 f = _mm_div_ps(_mm_mul_ps(overZ, _mm_set1_ps(kTexelScale)), iz);
         const __m128 magnitude = _mm_andnot_ps(_mm_set1_ps(-0.0f), f);
-        if ((_mm_movemask_ps(_mm_cmplt_ps(magnitude, _mm_set1_ps(2147483520.0f))) & 3) != 3) {
-            float lanes[4];
-            _mm_storeu_ps(lanes, m_Values);
-            *u = static_cast<uint32_t>(TrueCoord(lanes[0], lanes[2]));
-            *v = static_cast<uint32_t>(TrueCoord(lanes[1], lanes[2]));
-            return;
+        if (_mm_movemask_ps(_mm_cmplt_ps(magnitude, _mm_set1_ps(2147483520.0f))) != 15) {
+            float now[4], then[4];
+            _mm_storeu_ps(now, m_Values);
+            _mm_storeu_ps(then, next);
+            out[0] = static_cast<uint32_t>(TrueCoord(now[0], now[2]));
+            out[1] = static_cast<uint32_t>(TrueCoord(now[1], now[2]));
+            out[2] = static_cast<uint32_t>(TrueCoord(then[0], then[2]));
+            out[3] = static_cast<uint32_t>(TrueCoord(then[1], then[2]));
+        } else {
+            // Rounds half away from zero as TrueCoord does (-0 rounds to 0 either way).
+            const __m128 half = _mm_or_ps(_mm_and_ps(f, _mm_set1_ps(-0.0f)), _mm_set1_ps(0.5f));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_cvttps_epi32(_mm_add_ps(f, half)));
         }
-        // Rounds half away from zero as TrueCoord does (-0 rounds to 0 either way).
-        const __m128 half = _mm_or_ps(_mm_and_ps(f, _mm_set1_ps(-0.0f)), _mm_set1_ps(0.5f));
-        const __m128i rounded = _mm_cvttps_epi32(_mm_add_ps(f, half));
-        *u = static_cast<uint32_t>(_mm_cvtsi128_si32(rounded));
-        *v = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(rounded, 4)));
+        m_Values = _mm_add_ps(next, m_Step16);
     }
 
 private:
@@ -102,12 +107,12 @@ public:
             m_Step16[k] = d * 16.0f;
         }
     }
-    void Step() {
-        for (int k = 0; k < 3; ++k) m_Values[k] += m_Step16[k];
-    }
-    void Coords(uint32_t* u, uint32_t* v) const {
-        *u = static_cast<uint32_t>(TrueCoord(m_Values[0], m_Values[2]));
-        *v = static_cast<uint32_t>(TrueCoord(m_Values[1], m_Values[2]));
+    void TwoCoords(uint32_t* out) {
+        for (int b = 0; b < 2; ++b) {
+            out[2 * b] = static_cast<uint32_t>(TrueCoord(m_Values[0], m_Values[2]));
+            out[2 * b + 1] = static_cast<uint32_t>(TrueCoord(m_Values[1], m_Values[2]));
+            for (int k = 0; k < 3; ++k) m_Values[k] += m_Step16[k];
+        }
     }
 
 private:
@@ -385,6 +390,8 @@ void qvn_cSoftRenderer::Fill(qvn_cFace* poly) {
 }
 
 // One instance per pixel operation, so the inner loops carry no dispatch.
+// The rows of a face are set up a batch at a time and then drawn: the
+// divisions of one row's set-up need not wait for the pixels of the row before.
 template <int kind>
 void qvn_cSoftRenderer::FillPerspective(const qvn_cFace* poly) {
     constexpr int N = kind == kCopyMap ? 6 : 4;
@@ -412,36 +419,33 @@ void qvn_cSoftRenderer::FillPerspective(const qvn_cFace* poly) {
     const SSaturatingAdd add{m_nRBMask, m_nRBCarry, m_nGMask, m_nGCarry, m_nRBShift, m_nGShift};
     uint8_t* indexBuffer = m_IndexBuffer;
 
-    auto span = [&](int row, const SEdge<N>& L, const SEdge<N>& R) {
-        const float lx = L.x, rx = R.x;
-        int xs = SafeTrunc(std::ceil(lx));
-        int xe = SafeTrunc(std::ceil(rx));
-        // Spans end before the right bound, so column 319 is never drawn; the
-        // left clamp only catches rounding of unclipped faces.
-        if (xs < 0) xs = 0;
-        if (xe > right) xe = right;
-        if (xe <= xs) return;
-        cPerspectiveSpan values(L.a, R.a, rx - lx, static_cast<float>(xs) - lx);
-        uint16_t* dst = pixels + static_cast<ptrdiff_t>(row) * pitch + xs;
-        int count = xe - xs;
-        const int width = count;
-        uint32_t u, v;
-        values.Coords(&u, &v);
+    // A row set up: where it goes, and the true texture coordinates at each
+    // 16-pixel boundary in the batch's list. The map's coordinates (texture +
+    // map) or the fog level run linearly from the left edge.
+    struct SRow {
+        uint16_t* dst;
+        int count, firstCoord;
+        uint32_t mu, mv, mdu, mdv;
+        int32_t level, levelStep;
+    };
+    constexpr int kRows = 32;
+    // Boundaries of the widest row, rounded up to a pair.
+    constexpr int kRowCoords = (kSpanPixels / 16 + 2) & ~1;
+    constexpr int kCoords = 8 * kRowCoords;
+    SRow rows[kRows];
+    alignas(16) uint32_t coords[kCoords][2];
+    int rowCount = 0, coordCount = 0;
+
+    auto draw = [&](const SRow& r) {
+        uint16_t* dst = r.dst;
+        int count = r.count;
+        const uint32_t* c = coords[r.firstCoord];
+        uint32_t u = c[0], v = c[1];
+        uint32_t mu = r.mu, mv = r.mv;
         uint8_t* idx8 = indexBuffer;
-        // The map runs on from its truncated left column, as when it is a
-        // pass of its own.
-        uint32_t mu = 0, mv = 0, mdu = 0, mdv = 0;
-        if (kind == kCopyMap) {
-            const SMapRow m = MapRow(L, R, 4);
-            mu = Advance(m.u, m.du, xs - m.x0);
-            mv = Advance(m.v, m.dv, xs - m.x0);
-            mdu = static_cast<uint32_t>(m.du);
-            mdv = static_cast<uint32_t>(m.dv);
-        }
         while (count > 0) {
-            values.Step();
-            uint32_t un, vn;
-            values.Coords(&un, &vn);
+            c += 2;
+            const uint32_t un = c[0], vn = c[1];
             // Unsigned: the coordinates wrap, only their low 24 bits are read.
             const uint32_t du = static_cast<uint32_t>(Step16(static_cast<int32_t>(un), static_cast<int32_t>(u)));
             const uint32_t dv = static_cast<uint32_t>(Step16(static_cast<int32_t>(vn), static_cast<int32_t>(v)));
@@ -466,7 +470,7 @@ void qvn_cSoftRenderer::FillPerspective(const qvn_cFace* poly) {
                     for (int k = 0; k < run; ++k, u += du, v += dv) *idx8++ = Texel8(tex, TexelIndex(u, v));
                     break;
                 case kCopyMap:
-                    for (int k = 0; k < run; ++k, u += du, v += dv, mu += mdu, mv += mdv) {
+                    for (int k = 0; k < run; ++k, u += du, v += dv, mu += r.mdu, mv += r.mdv) {
                         *dst++ = AddSaturated(Texel16(tex, TexelIndex(u, v)), Texel16(map, TexelIndex(mu, mv)), add);
                     }
                     break;
@@ -476,24 +480,61 @@ void qvn_cSoftRenderer::FillPerspective(const qvn_cFace* poly) {
             count -= run;
         }
         if (kind == kFog) {
-            // The fog level runs linearly across the span from the edge values,
-            // in 16.16, without an x prestep.
-            const float fl = kTexelScale * L.a[3] / L.a[2];
-            const float fr = kTexelScale * R.a[3] / R.a[2];
-            int32_t level = SafeTrunc(fl);
-            const int32_t step = SafeTrunc((fr - fl) / static_cast<float>(width));
-            uint16_t* out = pixels + static_cast<ptrdiff_t>(row) * pitch + xs;
-            for (int k = 0; k < width; ++k) {
+            int32_t level = r.level;
+            for (int k = 0; k < r.count; ++k) {
                 int32_t l = level >> 16;
                 // Fog stays below 1.0, so the level stays below 256; the clamp
                 // only keeps a wild value inside the table.
                 l = l < 0 ? 0 : (l > 255 ? 255 : l);
-                out[k] = shade[indexBuffer[k] * 256 + l];
-                level = static_cast<int32_t>(static_cast<uint32_t>(level) + static_cast<uint32_t>(step));
+                r.dst[k] = shade[indexBuffer[k] * 256 + l];
+                level = static_cast<int32_t>(static_cast<uint32_t>(level) + static_cast<uint32_t>(r.levelStep));
             }
         }
     };
+    auto flush = [&] {
+        for (int i = 0; i < rowCount; ++i) draw(rows[i]);
+        rowCount = coordCount = 0;
+    };
+
+    auto span = [&](int row, const SEdge<N>& L, const SEdge<N>& R) {
+        const float lx = L.x, rx = R.x;
+        int xs = SafeTrunc(std::ceil(lx));
+        int xe = SafeTrunc(std::ceil(rx));
+        // Spans end before the right bound, so column 319 is never drawn; the
+        // left clamp only catches rounding of unclipped faces.
+        if (xs < 0) xs = 0;
+        if (xe > right) xe = right;
+        if (xe <= xs) return;
+        if (rowCount == kRows || coordCount + kRowCoords > kCoords) flush();
+        SRow& r = rows[rowCount++];
+        r.dst = pixels + static_cast<ptrdiff_t>(row) * pitch + xs;
+        r.count = xe - xs;
+        r.firstCoord = coordCount;
+        cPerspectiveSpan values(L.a, R.a, rx - lx, static_cast<float>(xs) - lx);
+        // A boundary at each 16 pixels and one at the end of the last run.
+        const int boundaries = ((r.count + 15) >> 4) + 1;
+        for (int b = 0; b < boundaries; b += 2) values.TwoCoords(coords[coordCount + b]);
+        coordCount += (boundaries + 1) & ~1;
+        if (kind == kCopyMap) {
+            // The map runs on from its truncated left column, as when it is
+            // a pass of its own.
+            const SMapRow m = MapRow(L, R, 4);
+            r.mu = Advance(m.u, m.du, xs - m.x0);
+            r.mv = Advance(m.v, m.dv, xs - m.x0);
+            r.mdu = static_cast<uint32_t>(m.du);
+            r.mdv = static_cast<uint32_t>(m.dv);
+        }
+        if (kind == kFog) {
+            // The fog level runs linearly across the span from the edge
+            // values, in 16.16, without an x prestep.
+            const float fl = kTexelScale * L.a[3] / L.a[2];
+            const float fr = kTexelScale * R.a[3] / R.a[2];
+            r.level = SafeTrunc(fl);
+            r.levelStep = SafeTrunc((fr - fl) / static_cast<float>(r.count));
+        }
+    };
     Walk<N>(n, sx, sy, attr, static_cast<int>(m_fClipBottom), span);
+    flush();
 }
 
 void qvn_cSoftRenderer::FillEnvironment(const qvn_cFace* poly) {
