@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <vector>
 #include <new>
 
 #include "qvn_cMaterial.h"
@@ -100,9 +101,14 @@ bool qvn_cTextureCache::Upload(qvn_cTexture* texture) {
         std::memcpy(dst, image->m_pIndices, count);
         qvn_cPalette palette;
         qvn_cPaletteColor black(0.0f, 0.0f, 0.0f);
-        if (!palette.buildShadeTable(image->m_pPalette, reinterpret_cast<uint16_t*>(m_Slots[slot + 1].address), &black,
-                                     &m_PixelFormat))
-            return false;
+        // Built colour by colour, kept level by level: along a row of a face
+        // the fog level hardly moves while the colours jump, so the shades
+        // one row reads lie together.
+        std::vector<uint16_t> byColour(65536);
+        if (!palette.buildShadeTable(image->m_pPalette, byColour.data(), &black, &m_PixelFormat)) return false;
+        uint16_t* byLevel = reinterpret_cast<uint16_t*>(m_Slots[slot + 1].address);
+        for (int colour = 0; colour < 256; ++colour)
+            for (int level = 0; level < 256; ++level) byLevel[level * 256 + colour] = byColour[colour * 256 + level];
         m_Slots[slot + 1].key = texture;
     } else {
         uint16_t colours[256];

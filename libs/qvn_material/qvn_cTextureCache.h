@@ -1,6 +1,8 @@
 // Texture memory of the software build: one block cut into 103 slots of
 // 128 KiB. A slot holds a 256 x 256 texture in the screen's 16-bit format, or
-// for a fogged texture the 8-bit indices, with its shade table in the next slot.
+// for a fogged texture the 8-bit indices, with its shade table in the next slot
+// (256 fog levels of 256 colours: the shade of colour c at level l is entry
+// l * 256 + c).
 #pragma once
 
 #include <cstdint>

@@ -290,7 +290,7 @@ void qvn_cSoftRenderer::SetPixelFormat(const qvn_cPixelFormat& pf) {
 void qvn_cSoftRenderer::SetTarget(uint16_t* pixels, int width, int height, int pitchPixels,
                                   const qvn_cPixelFormat& pixelFormat) {
     m_pTargetPixels = pixels;
-    // The fog filler gathers a span in a buffer of kSpanPixels.
+    // A row's set-up holds the coordinates of kSpanPixels.
     m_nWidth = width < kSpanPixels ? width : kSpanPixels;
     m_nHeight = height;
     m_nTargetPitch = pitchPixels;
@@ -411,13 +411,13 @@ void qvn_cSoftRenderer::FillPerspective(const qvn_cFace* poly) {
     const uint8_t* tex = m_pUnit[0];
     const uint8_t* mask = m_pUnit[1];
     const uint8_t* map = m_pUnit[1];
-    // The shade table of a fogged texture sits in the slot after its indices.
+    // The shade table of a fogged texture sits in the slot after its indices,
+    // a row of colours for each fog level.
     const uint16_t* shade = reinterpret_cast<const uint16_t*>(tex + qvn_cTextureCache::kSlotBytes);
     uint16_t* pixels = m_pPixels;
     const int pitch = m_nPitchPixels;
     const int right = static_cast<int>(m_fClipRight);
     const SSaturatingAdd add{m_nRBMask, m_nRBCarry, m_nGMask, m_nGCarry, m_nRBShift, m_nGShift};
-    uint8_t* indexBuffer = m_IndexBuffer;
 
     // A row set up: where it goes, and the true texture coordinates at each
     // 16-pixel boundary in the batch's list. The map's coordinates (texture +
@@ -442,7 +442,7 @@ void qvn_cSoftRenderer::FillPerspective(const qvn_cFace* poly) {
         const uint32_t* c = coords[r.firstCoord];
         uint32_t u = c[0], v = c[1];
         uint32_t mu = r.mu, mv = r.mv;
-        uint8_t* idx8 = indexBuffer;
+        int32_t level = r.level;
         while (count > 0) {
             c += 2;
             const uint32_t un = c[0], vn = c[1];
@@ -467,7 +467,14 @@ void qvn_cSoftRenderer::FillPerspective(const qvn_cFace* poly) {
                     }
                     break;
                 case kFog:
-                    for (int k = 0; k < run; ++k, u += du, v += dv) *idx8++ = Texel8(tex, TexelIndex(u, v));
+                    for (int k = 0; k < run; ++k, u += du, v += dv) {
+                        int32_t l = level >> 16;
+                        // Fog stays below 1.0, so the level stays below 256;
+                        // the clamp only keeps a wild value inside the table.
+                        l = l < 0 ? 0 : (l > 255 ? 255 : l);
+                        *dst++ = shade[l * 256 + Texel8(tex, TexelIndex(u, v))];
+                        level = static_cast<int32_t>(static_cast<uint32_t>(level) + static_cast<uint32_t>(r.levelStep));
+                    }
                     break;
                 case kCopyMap:
                     for (int k = 0; k < run; ++k, u += du, v += dv, mu += r.mdu, mv += r.mdv) {
@@ -478,17 +485,6 @@ void qvn_cSoftRenderer::FillPerspective(const qvn_cFace* poly) {
             u = un;
             v = vn;
             count -= run;
-        }
-        if (kind == kFog) {
-            int32_t level = r.level;
-            for (int k = 0; k < r.count; ++k) {
-                int32_t l = level >> 16;
-                // Fog stays below 1.0, so the level stays below 256; the clamp
-                // only keeps a wild value inside the table.
-                l = l < 0 ? 0 : (l > 255 ? 255 : l);
-                r.dst[k] = shade[indexBuffer[k] * 256 + l];
-                level = static_cast<int32_t>(static_cast<uint32_t>(level) + static_cast<uint32_t>(r.levelStep));
-            }
         }
     };
     auto flush = [&] {

@@ -25,6 +25,7 @@ public:
 
 class qvn_cSoftRenderer : public qvn_cRenderer {
 public:
+    // The widest span: a row's set-up keeps a coordinate for each 16 pixels.
     static constexpr int kSpanPixels = 1024;
 
     // display: the screen Begin locks. Null: the target set with SetTarget,
@@ -63,8 +64,6 @@ public:
     const uint8_t* m_pUnit[2] = {nullptr, nullptr};
     uint32_t m_nRBMask = 0, m_nRBCarry = 0, m_nGMask = 0, m_nGCarry = 0;
     int32_t m_nGShift = 6, m_nRBShift = 5;
-    uint16_t m_SpanBuffer[kSpanPixels];
-    uint8_t m_IndexBuffer[kSpanPixels];
 
 private:
     void SetPixelFormat(const qvn_cPixelFormat& pf);
