@@ -39,42 +39,44 @@ qvn_cFace* qvn_cClipper::Clip(qvn_cFace* face) {
     if (!mesh || !mesh->m_bVisible) return nullptr;
     const int n = face->m_nVertexCount;
     if (n < 1 || n > qvn_cFace::kMaxVertices) return nullptr;
-    uint8_t* flags = face->m_bClip;
-    for (int p = 0; p < QVN_CLIP_COUNT; ++p) flags[p] = 0;
-
-    bool behind[qvn_cFace::kMaxVertices] = {};
-    for (int p = 0; p < QVN_CLIP_COUNT; ++p) {
-        if (!mesh->m_bClip[p]) continue;
-        int outside = 0;
-        for (int i = 0; i < n; ++i) {
-            const qvn_cVertex* v = face->m_pVertex[i];
-            bool out = false;
-            switch (p) {
-                case QVN_CLIP_NEAR:
-                    out = v->m_CamPos.y < m_fClipNear;
-                    if (out) {
-                        behind[i] = true;
-                        flags[QVN_CLIP_TOP] = flags[QVN_CLIP_BOTTOM] = flags[QVN_CLIP_LEFT] = flags[QVN_CLIP_RIGHT] = 1;
-                    }
-                    break;
-                case QVN_CLIP_FAR: out = v->m_CamPos.y > m_fClipFar; break;
-                // A vertex behind the near plane still has last frame's screen
-                // point; it must not vote on the screen edges, or a face
-                // reaching into view could be dropped.
-                case QVN_CLIP_TOP: out = !behind[i] && v->m_Screen.y < m_fClipTop; break;
-                case QVN_CLIP_BOTTOM: out = !behind[i] && v->m_Screen.y >= m_fClipBottom; break;
-                case QVN_CLIP_LEFT: out = !behind[i] && v->m_Screen.x < m_fClipLeft; break;
-                case QVN_CLIP_RIGHT: out = !behind[i] && v->m_Screen.x >= m_fClipRight; break;
-            }
-            outside += out;
+    // One bit per plane the mesh needs: each corner's outside bits, all of
+    // them ANDed (a plane every corner is outside of: nothing to draw) and
+    // ORed (the planes to cut).
+    uint32_t planes = 0;
+    for (int p = 0; p < QVN_CLIP_COUNT; ++p) planes |= mesh->m_bClip[p] ? 1u << p : 0u;
+    constexpr uint32_t kNear = 1u << QVN_CLIP_NEAR, kFar = 1u << QVN_CLIP_FAR;
+    constexpr uint32_t kScreen =
+        (1u << QVN_CLIP_TOP) | (1u << QVN_CLIP_BOTTOM) | (1u << QVN_CLIP_LEFT) | (1u << QVN_CLIP_RIGHT);
+    uint32_t all = planes, any = 0;
+    for (int i = 0; i < n; ++i) {
+        const qvn_cVertex* v = face->m_pVertex[i];
+        uint32_t out = 0;
+        if (v->m_CamPos.y < m_fClipNear) out |= kNear;
+        if (v->m_CamPos.y > m_fClipFar) out |= kFar;
+        out &= planes;
+        // A vertex behind the near plane still has last frame's screen
+        // point; it must not vote on the screen edges, or a face reaching
+        // into view could be dropped.
+        if (!(out & kNear)) {
+            const qvn_cScreenPoint& sp = v->m_Screen;
+            if (sp.y < m_fClipTop) out |= 1u << QVN_CLIP_TOP;
+            if (sp.y >= m_fClipBottom) out |= 1u << QVN_CLIP_BOTTOM;
+            if (sp.x < m_fClipLeft) out |= 1u << QVN_CLIP_LEFT;
+            if (sp.x >= m_fClipRight) out |= 1u << QVN_CLIP_RIGHT;
+            out &= planes;
         }
-        if (outside == n) return nullptr;
-        if (outside) flags[p] = 1;
+        all &= out;
+        any |= out;
     }
+    if (all) return nullptr;
+    // A corner behind the near plane is projected again once cut, and may
+    // land beyond any screen edge.
+    if (any & kNear) any |= kScreen;
+    uint8_t* flags = face->m_bClip;
+    for (int p = 0; p < QVN_CLIP_COUNT; ++p) flags[p] = (any >> p) & 1u;
 
-    const bool depthClip = flags[QVN_CLIP_NEAR] || flags[QVN_CLIP_FAR];
-    bool anyFlag = false;
-    for (int p = 0; p < QVN_CLIP_COUNT; ++p) anyFlag = anyFlag || flags[p];
+    const bool depthClip = (any & (kNear | kFar)) != 0;
+    const bool anyFlag = any != 0;
     if (!depthClip) {
         for (int i = 0; i < n; ++i) Divide(face->m_pVertex[i], face->m_Corner[i]);
         if (!anyFlag) return face;
