@@ -57,15 +57,17 @@ public:
     float GetDepth() const override { return m_fDepth; }
     ~qvn_cFace() override = default;
 
-    qvn_cVertex* m_pVertex[kMaxVertices];
-    qvn_cMesh* m_pMesh = nullptr;
-    qvn_cVector m_Normal;
-    qvn_cCorner m_Corner[kMaxVertices];
-    uint8_t m_bClip[QVN_CLIP_COUNT];
+    // What every frame reads of every face comes first, so a triangle's
+    // frame touches few cache lines: its own values and three corners.
     int32_t m_nVertexCount;
     float m_fDepth = 0.0f;
     qvn_cMaterial* m_pMaterial = nullptr;
+    qvn_cMesh* m_pMesh = nullptr;
+    uint8_t m_bClip[QVN_CLIP_COUNT];
     int16_t m_nSequence = 0;
+    qvn_cVertex* m_pVertex[kMaxVertices];
+    qvn_cCorner m_Corner[kMaxVertices];
+    qvn_cVector m_Normal;
 };
 
 // Corner i: x max when bit 0 is set, z min when bit 1 is set, y max when bit 2
