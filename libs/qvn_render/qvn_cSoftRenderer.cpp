@@ -19,17 +19,29 @@ namespace {
 struct SSaturatingAdd {
     uint32_t rbMask, rbCarry, gMask, gCarry;
     int rbShift, gShift;
+    uint16_t operator()(uint32_t d, uint32_t s) const {
+        uint32_t g = (d & gMask) + (s & gMask);
+        uint32_t c = g & gCarry;
+        g |= c - (c >> gShift);
+        uint32_t rb = (d & rbMask) + (s & rbMask);
+        c = rb & rbCarry;
+        rb |= c - (c >> rbShift);
+        return static_cast<uint16_t>(rb | g);
+    }
 };
 
-inline uint16_t AddSaturated(uint32_t d, uint32_t s, const SSaturatingAdd& k) {
-    uint32_t g = (d & k.gMask) + (s & k.gMask);
-    uint32_t c = g & k.gCarry;
-    g |= c - (c >> k.gShift);
-    uint32_t rb = (d & k.rbMask) + (s & k.rbMask);
-    c = rb & k.rbCarry;
-    rb |= c - (c >> k.rbShift);
-    return static_cast<uint16_t>(rb | g);
+inline SSaturatingAdd SaturatingAdd(const qvn_cSoftRenderer& r) {
+    return SSaturatingAdd{r.m_nRBMask, r.m_nRBCarry, r.m_nGMask, r.m_nGCarry, r.m_nRBShift, r.m_nGShift};
 }
+
+// The same on the 5-6-5 screens the show runs on, with the masks and shifts as
+// constants the compiler folds in.
+struct SSaturatingAdd565 {
+    uint16_t operator()(uint32_t d, uint32_t s) const {
+        constexpr SSaturatingAdd k{0xF81Fu, 0x10020u, 0x07E0u, 0x0800u, 5, 6};
+        return k(d, s);
+    }
+};
 
 // 255 * 65536: texture coordinates 0 .. 1 become texels 0 .. 255 in 16.16.
 constexpr float kTexelScale = 16711680.0f;
@@ -361,10 +373,10 @@ void qvn_cSoftRenderer::Fill(qvn_cFace* poly) {
     // A unit the cache could not fill is null: such faces are skipped.
     switch (m_nRenderMode) {
         case QVN_MODE_ADD:
-            if (t0) FillPerspective<kAdd>(poly);
+            if (t0) FillAdding<kAdd>(poly);
             break;
         case QVN_MODE_MASK:
-            if (t0 && t1) FillPerspective<kMask>(poly);
+            if (t0 && t1) FillPerspective<kMask>(poly, SaturatingAdd(*this));
             break;
         case QVN_MODE_ENV:
             if (t1) FillEnvironment(poly);
@@ -374,26 +386,35 @@ void qvn_cSoftRenderer::Fill(qvn_cFace* poly) {
             // is copied, on the same pixels as the two passes one after the
             // other.
             if (t0 && t1)
-                FillPerspective<kCopyMap>(poly);
+                FillAdding<kCopyMap>(poly);
             else if (t0)
-                FillPerspective<kCopy>(poly);
+                FillPerspective<kCopy>(poly, SaturatingAdd(*this));
             else if (t1)
                 FillEnvironmentOverTexture(poly);
             break;
         case QVN_MODE_FOG:
-            if (t0) FillPerspective<kFog>(poly);
+            if (t0) FillPerspective<kFog>(poly, SaturatingAdd(*this));
             break;
         default:
-            if (t0) FillPerspective<kCopy>(poly);
+            if (t0) FillPerspective<kCopy>(poly, SaturatingAdd(*this));
             break;
     }
+}
+
+template <int kind>
+void qvn_cSoftRenderer::FillAdding(const qvn_cFace* poly) {
+    const SSaturatingAdd add = SaturatingAdd(*this);
+    if (add.rbMask == 0xF81Fu && add.gMask == 0x07E0u)
+        FillPerspective<kind>(poly, SSaturatingAdd565());
+    else
+        FillPerspective<kind>(poly, add);
 }
 
 // One instance per pixel operation, so the inner loops carry no dispatch.
 // The rows of a face are set up a batch at a time and then drawn: the
 // divisions of one row's set-up need not wait for the pixels of the row before.
-template <int kind>
-void qvn_cSoftRenderer::FillPerspective(const qvn_cFace* poly) {
+template <int kind, class Add>
+void qvn_cSoftRenderer::FillPerspective(const qvn_cFace* poly, const Add& add) {
     constexpr int N = kind == kCopyMap ? 6 : 4;
     const int n = poly->m_nVertexCount;
     float sx[qvn_cFace::kMaxVertices], sy[qvn_cFace::kMaxVertices], attr[qvn_cFace::kMaxVertices][N];
@@ -417,7 +438,6 @@ void qvn_cSoftRenderer::FillPerspective(const qvn_cFace* poly) {
     uint16_t* pixels = m_pPixels;
     const int pitch = m_nPitchPixels;
     const int right = static_cast<int>(m_fClipRight);
-    const SSaturatingAdd add{m_nRBMask, m_nRBCarry, m_nGMask, m_nGCarry, m_nRBShift, m_nGShift};
 
     // A row set up: where it goes, and the true texture coordinates at each
     // 16-pixel boundary in the batch's list. The map's coordinates (texture +
@@ -456,7 +476,7 @@ void qvn_cSoftRenderer::FillPerspective(const qvn_cFace* poly) {
                     break;
                 case kAdd:
                     for (int k = 0; k < run; ++k, u += du, v += dv) {
-                        *dst = AddSaturated(*dst, Texel16(tex, TexelIndex(u, v)), add);
+                        *dst = add(*dst, Texel16(tex, TexelIndex(u, v)));
                         ++dst;
                     }
                     break;
@@ -478,7 +498,7 @@ void qvn_cSoftRenderer::FillPerspective(const qvn_cFace* poly) {
                     break;
                 case kCopyMap:
                     for (int k = 0; k < run; ++k, u += du, v += dv, mu += r.mdu, mv += r.mdv) {
-                        *dst++ = AddSaturated(Texel16(tex, TexelIndex(u, v)), Texel16(map, TexelIndex(mu, mv)), add);
+                        *dst++ = add(Texel16(tex, TexelIndex(u, v)), Texel16(map, TexelIndex(mu, mv)));
                     }
                     break;
             }
@@ -571,7 +591,7 @@ void qvn_cSoftRenderer::FillEnvironmentOverTexture(const qvn_cFace* poly) {
     uint16_t* pixels = m_pPixels;
     const int pitch = m_nPitchPixels;
     const int right = static_cast<int>(m_fClipRight);
-    const SSaturatingAdd saturate{m_nRBMask, m_nRBCarry, m_nGMask, m_nGCarry, m_nRBShift, m_nGShift};
+    const SSaturatingAdd saturate = SaturatingAdd(*this);
 
     // Exactly the columns the texture pass filled (FillPerspective's rule),
     // so every pixel of the texture gets the map and none of a neighbour's
@@ -589,7 +609,7 @@ void qvn_cSoftRenderer::FillEnvironmentOverTexture(const qvn_cFace* poly) {
         uint32_t u = Advance(m.u, m.du, xs - m.x0), v = Advance(m.v, m.dv, xs - m.x0);
         uint16_t* dst = pixels + static_cast<ptrdiff_t>(row) * pitch + xs;
         for (int x = xs; x < xe; ++x, ++dst) {
-            *dst = AddSaturated(*dst, Texel16(tex, TexelIndex(u, v)), saturate);
+            *dst = saturate(*dst, Texel16(tex, TexelIndex(u, v)));
             u += static_cast<uint32_t>(m.du);
             v += static_cast<uint32_t>(m.dv);
         }

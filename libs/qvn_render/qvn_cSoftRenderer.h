@@ -69,8 +69,13 @@ private:
     void SetPixelFormat(const qvn_cPixelFormat& pf);
     qvn_cEngDisplay* Display() const;
     bool PolygonDrawable(const qvn_cFace* poly) const;
+    // add: the saturating add of the screen's format.
+    template <int kind, class Add>
+    void FillPerspective(const qvn_cFace* poly, const Add& add);
+    // FillPerspective with the add of the screen's format.
     template <int kind>
-    void FillPerspective(const qvn_cFace* poly);
+    void FillAdding(const qvn_cFace* poly);
+
     // The map alone (mode 0x205).
     void FillEnvironment(const qvn_cFace* poly);
     // The map added over the texture pass of mode 0x307, on its pixels.
