@@ -54,6 +54,15 @@ inline int32_t SafeTrunc(float f) {
     return static_cast<int32_t>(f);
 }
 
+// SafeTrunc(std::ceil(f)) without the library's rounding sequence: the
+// truncation, plus one where that fell below f. Screen columns are small, so
+// the wide range only takes the long way.
+inline int32_t CeilColumn(float f) {
+    if (!(std::fabs(f) < 1073741824.0f)) return SafeTrunc(std::ceil(f));
+    const int32_t t = static_cast<int32_t>(f);
+    return t + (f > static_cast<float>(t) ? 1 : 0);
+}
+
 // A 16.16 texture coordinate. Only its low 24 bits matter (the texel wraps at
 // 256), so values beyond 32 bits keep those bits through the 64-bit rounding.
 inline int32_t TrueCoord(float overZ, float iz) {
@@ -514,8 +523,8 @@ void qvn_cSoftRenderer::FillPerspective(const qvn_cFace* poly, const Add& add) {
 
     auto span = [&](int row, const SEdge<N>& L, const SEdge<N>& R) {
         const float lx = L.x, rx = R.x;
-        int xs = SafeTrunc(std::ceil(lx));
-        int xe = SafeTrunc(std::ceil(rx));
+        int xs = CeilColumn(lx);
+        int xe = CeilColumn(rx);
         // Spans end before the right bound, so column 319 is never drawn; the
         // left clamp only catches rounding of unclipped faces.
         if (xs < 0) xs = 0;
@@ -600,8 +609,8 @@ void qvn_cSoftRenderer::FillEnvironmentOverTexture(const qvn_cFace* poly) {
     // after. The coordinates run as for the map alone, on from the truncated
     // left column.
     auto span = [&](int row, const SEdge<2>& L, const SEdge<2>& R) {
-        int xs = SafeTrunc(std::ceil(L.x));
-        int xe = SafeTrunc(std::ceil(R.x));
+        int xs = CeilColumn(L.x);
+        int xe = CeilColumn(R.x);
         if (xs < 0) xs = 0;
         if (xe > right) xe = right;
         if (xe <= xs) return;
