@@ -51,6 +51,19 @@ struct Fields {
 };
 const Fields k565{11, 5, 5, 6, 5}, k555{10, 5, 5, 5, 5};
 
+// Runs body with the merges' plain row kernels and again with their AVX2
+// copies where the processor has them: the two must give the same pixels.
+template <class Body>
+void WithEachRowCopy(Body body) {
+    for (bool plain : {true, false}) {
+        SCOPED_TRACE(plain ? "plain row kernels" : "AVX2 row kernels");
+        const bool second = qvn_ForceGenericBitmapRows(plain);
+        if (!plain && !second) break;
+        body();
+    }
+    qvn_ForceGenericBitmapRows(false);
+}
+
 uint32_t SatAddReference(uint32_t d, uint32_t s, const Fields& f) {
     auto field = [](uint32_t p, int pos, int bits) { return (p >> pos) & ((1u << bits) - 1); };
     auto sat = [&](int pos, int bits) {
@@ -111,74 +124,77 @@ TEST(BitmapLayersPlacement, NothingIsEverWrittenOutsideTheDestination) {
 // Random layer stacks against a per-pixel model of placement and clipping
 // (chromakey without the left column and bottom row of its clipped area).
 TEST(BitmapLayersPlacement, RandomStacksMatchAPerPixelModel) {
-    uint32_t seed = 12345;
-    auto next = [&](int n) {
-        seed = seed * 1103515245u + 12345u;
-        return int((seed >> 8) % uint32_t(n));
-    };
-    qvn_cBitmap::buildFadingTables();  // this test may run alone, before any bitmap exists
-    auto* f1 = qvn_cBitmap::m_pppArrayFadingValues;
-    auto channelMix = [&](int fx, float scale, uint16_t sp, uint16_t dp) {
-        if (scale == 1.0f && fx != QVN_FX_ADDITIVE) return sp;
-        uint32_t out = 0;
-        const int pos[3] = {11, 5, 0}, bits[3] = {5, 6, 5};
-        for (int c = 0; c < 3; ++c) {
-            const int drop = 8 - bits[c], mask = (1 << bits[c]) - 1;
-            const int s8 = ((sp >> pos[c]) & mask) << drop, d8 = ((dp >> pos[c]) & mask) << drop;
-            int o;
-            if (fx == QVN_FX_ADDITIVE)
-                o = scale == 1.0f ? std::min(mask, ((sp >> pos[c]) & mask) + ((dp >> pos[c]) & mask)) << drop
-                                  : qvn_cBitmap::m_pppArrayAdditiveValues[d8 >> 2][s8 >> 2][int(scale * 63.0f)];
-            else
-                o = s8 + f1[s8 >> 2][d8 >> 2][int((1.0f - scale) * 63.0f)];
-            out |= uint32_t(o >> drop) << pos[c];
-        }
-        return uint16_t(out);
-    };
-    for (int round = 0; round < 150; ++round) {
-        const int sw = 1 + next(40), sh = 1 + next(30);
-        std::vector<std::unique_ptr<qvn_cBitmap>> pics;
-        qvn_cBitmapLayers layers;
-        struct Placed {
-            qvn_cBitmap* pic;
-            int fx, x, y;
-            float scale;
+    WithEachRowCopy([&] {
+        uint32_t seed = 12345;
+        auto next = [&](int n) {
+            seed = seed * 1103515245u + 12345u;
+            return int((seed >> 8) % uint32_t(n));
         };
-        std::vector<Placed> placed;
-        for (int l = 0; l < 4; ++l) {
-            pics.push_back(std::make_unique<qvn_cBitmap>());
-            const int w = 1 + next(30), h = 1 + next(20);
-            Make(*pics.back(), w, h, 16, [&](int x, int y) { return next(5) == 0 ? 0u : Noise(x + l * 50, y); });
-            const int fxs[3] = {QVN_FX_NORMAL, QVN_FX_ADDITIVE, QVN_FX_CHROMAKEY};
-            const float scales[3] = {1.0f, 0.25f, 0.0f};
-            Placed p{pics.back().get(), fxs[next(3)], next(80) - 40, next(60) - 30, scales[next(3)]};
-            const int32_t id = layers.add(p.pic, p.fx, p.scale, p.scale, p.scale);
-            // Fractional positions are cut toward zero, so -2.25 draws at -2.
-            const float posX = float(p.x) + 0.75f * float(next(2));
-            layers.setPosXY(id, posX, float(p.y));
-            p.x = int(std::trunc(posX));
-            placed.push_back(p);
+        qvn_cBitmap::buildFadingTables();  // this test may run alone, before any bitmap exists
+        auto* f1 = qvn_cBitmap::m_pppArrayFadingValues;
+        auto channelMix = [&](int fx, float scale, uint16_t sp, uint16_t dp) {
+            if (scale == 1.0f && fx != QVN_FX_ADDITIVE) return sp;
+            uint32_t out = 0;
+            const int pos[3] = {11, 5, 0}, bits[3] = {5, 6, 5};
+            for (int c = 0; c < 3; ++c) {
+                const int drop = 8 - bits[c], mask = (1 << bits[c]) - 1;
+                const int s8 = ((sp >> pos[c]) & mask) << drop, d8 = ((dp >> pos[c]) & mask) << drop;
+                int o;
+                if (fx == QVN_FX_ADDITIVE)
+                    o = scale == 1.0f ? std::min(mask, ((sp >> pos[c]) & mask) + ((dp >> pos[c]) & mask)) << drop
+                                      : qvn_cBitmap::m_pppArrayAdditiveValues[d8 >> 2][s8 >> 2][int(scale * 63.0f)];
+                else
+                    o = s8 + f1[s8 >> 2][d8 >> 2][int((1.0f - scale) * 63.0f)];
+                out |= uint32_t(o >> drop) << pos[c];
+            }
+            return uint16_t(out);
+        };
+        for (int round = 0; round < 150; ++round) {
+            const int sw = 1 + next(40), sh = 1 + next(30);
+            std::vector<std::unique_ptr<qvn_cBitmap>> pics;
+            qvn_cBitmapLayers layers;
+            struct Placed {
+                qvn_cBitmap* pic;
+                int fx, x, y;
+                float scale;
+            };
+            std::vector<Placed> placed;
+            for (int l = 0; l < 4; ++l) {
+                pics.push_back(std::make_unique<qvn_cBitmap>());
+                const int w = 1 + next(30), h = 1 + next(20);
+                Make(*pics.back(), w, h, 16, [&](int x, int y) { return next(5) == 0 ? 0u : Noise(x + l * 50, y); });
+                const int fxs[3] = {QVN_FX_NORMAL, QVN_FX_ADDITIVE, QVN_FX_CHROMAKEY};
+                const float scales[3] = {1.0f, 0.25f, 0.0f};
+                Placed p{pics.back().get(), fxs[next(3)], next(80) - 40, next(60) - 30, scales[next(3)]};
+                const int32_t id = layers.add(p.pic, p.fx, p.scale, p.scale, p.scale);
+                // Fractional positions are cut toward zero, so -2.25 draws at -2.
+                const float posX = float(p.x) + 0.75f * float(next(2));
+                layers.setPosXY(id, posX, float(p.y));
+                p.x = int(std::trunc(posX));
+                placed.push_back(p);
+            }
+            Screen screen(sw, sh, 0x0841);
+            std::vector<uint16_t> model(size_t(sw * sh), 0x0841);
+            ASSERT_TRUE(layers.getMerged(screen.pixels(), sw, sh));
+            for (const Placed& p : placed) {
+                if (p.scale == 0.0f) continue;
+                const int w = p.pic->m_nSizeX, h = p.pic->m_nSizeY;
+                const int left = std::max(p.x, 0), bottom = std::min(p.y + h, sh) - 1;
+                for (int Y = 0; Y < sh; ++Y)
+                    for (int X = 0; X < sw; ++X) {
+                        const int sx = X - p.x, sy = Y - p.y;
+                        if (sx < 0 || sx >= w || sy < 0 || sy >= h) continue;
+                        const uint16_t sp = p.pic->pixels16()[sy * w + sx];
+                        if (p.fx == QVN_FX_CHROMAKEY && (X == left || Y == bottom || sp == 0)) continue;
+                        uint16_t& dp = model[size_t(Y * sw + X)];
+                        dp = channelMix(p.fx, p.scale, sp, dp);
+                    }
+            }
+            for (int i = 0; i < sw * sh; ++i)
+                ASSERT_EQ(screen.pixels()[i], model[size_t(i)]) << "round " << round << " pixel " << i;
+            ASSERT_TRUE(screen.guardsIntact());
         }
-        Screen screen(sw, sh, 0x0841);
-        std::vector<uint16_t> model(size_t(sw * sh), 0x0841);
-        ASSERT_TRUE(layers.getMerged(screen.pixels(), sw, sh));
-        for (const Placed& p : placed) {
-            if (p.scale == 0.0f) continue;
-            const int w = p.pic->m_nSizeX, h = p.pic->m_nSizeY;
-            const int left = std::max(p.x, 0), bottom = std::min(p.y + h, sh) - 1;
-            for (int Y = 0; Y < sh; ++Y)
-                for (int X = 0; X < sw; ++X) {
-                    const int sx = X - p.x, sy = Y - p.y;
-                    if (sx < 0 || sx >= w || sy < 0 || sy >= h) continue;
-                    const uint16_t sp = p.pic->pixels16()[sy * w + sx];
-                    if (p.fx == QVN_FX_CHROMAKEY && (X == left || Y == bottom || sp == 0)) continue;
-                    uint16_t& dp = model[size_t(Y * sw + X)];
-                    dp = channelMix(p.fx, p.scale, sp, dp);
-                }
-        }
-        for (int i = 0; i < sw * sh; ++i) ASSERT_EQ(screen.pixels()[i], model[size_t(i)]) << "round " << round << " pixel " << i;
-        ASSERT_TRUE(screen.guardsIntact());
-    }
+    });
 }
 
 TEST(BitmapLayersNormalMerge, FullStrengthCopiesNoneKeepsHalfAverages) {
@@ -204,56 +220,60 @@ TEST(BitmapLayersNormalMerge, FullStrengthCopiesNoneKeepsHalfAverages) {
 }
 
 TEST(BitmapLayersFadeMerges, EveryFieldPairAndStrengthMatchesTheTables) {
-    qvn_cBitmap::buildFadingTables();  // this test may run alone, before any bitmap exists
-    auto* f1 = qvn_cBitmap::m_pppArrayFadingValues;
-    auto* f2 = qvn_cBitmap::m_pppArrayAdditiveValues;
-    for (int bpp : {15, 16}) {
-        const Fields& f = bpp == 16 ? k565 : k555;
-        const int pos[3] = {f.rPos, f.gPos, 0}, bits[3] = {f.rBits, f.gBits, f.bBits};
-        auto pack = [&](int v) {
-            uint16_t p = 0;
-            for (int c = 0; c < 3; ++c) p = uint16_t(p | ((v & ((1 << bits[c]) - 1)) << pos[c]));
-            return p;
-        };
-        qvn_cBitmap src, dst;
-        ASSERT_TRUE(src.initBitmap(64, 64, bpp));
-        ASSERT_TRUE(dst.initBitmap(64, 64, bpp));
-        for (int y = 0; y < 64; ++y)
-            for (int x = 0; x < 64; ++x) {
-                src.pixels16()[y * 64 + x] = pack(x);
-                dst.pixels16()[y * 64 + x] = pack(y);
-            }
-        for (int fx : {QVN_FX_NORMAL, QVN_FX_CHROMAKEY, QVN_FX_ADDITIVE}) {
-            for (int k = 0; k < 64; ++k) {
-                const int ks[3] = {k, (k + 21) % 64, (k + 42) % 64};
-                float sc[3];
-                for (int c = 0; c < 3; ++c)
-                    sc[c] = fx == QVN_FX_ADDITIVE ? (float(ks[c]) + 0.5f) / 63.0f : 1.0f - (float(ks[c]) + 0.5f) / 63.0f;
-                qvn_cBitmapLayers layers;
-                layers.setVisible(layers.add(&dst), 0);
-                layers.add(&src, fx, sc[0], sc[1], sc[2]);
-                Screen screen(64, 64, 0);
-                std::copy(dst.pixels16(), dst.pixels16() + 64 * 64, screen.pixels());
-                ASSERT_TRUE(layers.getMerged(screen.pixels(), 64, 64));
-                for (int y = 0; y < 64; ++y)
-                    for (int x = 0; x < 64; ++x) {
-                        const uint32_t sp = src.pixels16()[y * 64 + x], dp = dst.pixels16()[y * 64 + x];
-                        uint32_t want = 0;
-                        for (int c = 0; c < 3; ++c) {
-                            const int drop = 8 - bits[c], mask = (1 << bits[c]) - 1;
-                            const int s8 = int((sp >> pos[c]) & mask) << drop, d8 = int((dp >> pos[c]) & mask) << drop;
-                            const int o = fx == QVN_FX_ADDITIVE ? f2[d8 >> 2][s8 >> 2][ks[c]]
-                                                                : s8 + f1[s8 >> 2][d8 >> 2][ks[c]];
-                            want |= uint32_t(o >> drop) << pos[c];
+    WithEachRowCopy([&] {
+        qvn_cBitmap::buildFadingTables();  // this test may run alone, before any bitmap exists
+        auto* f1 = qvn_cBitmap::m_pppArrayFadingValues;
+        auto* f2 = qvn_cBitmap::m_pppArrayAdditiveValues;
+        for (int bpp : {15, 16}) {
+            const Fields& f = bpp == 16 ? k565 : k555;
+            const int pos[3] = {f.rPos, f.gPos, 0}, bits[3] = {f.rBits, f.gBits, f.bBits};
+            auto pack = [&](int v) {
+                uint16_t p = 0;
+                for (int c = 0; c < 3; ++c) p = uint16_t(p | ((v & ((1 << bits[c]) - 1)) << pos[c]));
+                return p;
+            };
+            qvn_cBitmap src, dst;
+            ASSERT_TRUE(src.initBitmap(64, 64, bpp));
+            ASSERT_TRUE(dst.initBitmap(64, 64, bpp));
+            for (int y = 0; y < 64; ++y)
+                for (int x = 0; x < 64; ++x) {
+                    src.pixels16()[y * 64 + x] = pack(x);
+                    dst.pixels16()[y * 64 + x] = pack(y);
+                }
+            for (int fx : {QVN_FX_NORMAL, QVN_FX_CHROMAKEY, QVN_FX_ADDITIVE}) {
+                for (int k = 0; k < 64; ++k) {
+                    const int ks[3] = {k, (k + 21) % 64, (k + 42) % 64};
+                    float sc[3];
+                    for (int c = 0; c < 3; ++c)
+                        sc[c] = fx == QVN_FX_ADDITIVE ? (float(ks[c]) + 0.5f) / 63.0f
+                                                      : 1.0f - (float(ks[c]) + 0.5f) / 63.0f;
+                    qvn_cBitmapLayers layers;
+                    layers.setVisible(layers.add(&dst), 0);
+                    layers.add(&src, fx, sc[0], sc[1], sc[2]);
+                    Screen screen(64, 64, 0);
+                    std::copy(dst.pixels16(), dst.pixels16() + 64 * 64, screen.pixels());
+                    ASSERT_TRUE(layers.getMerged(screen.pixels(), 64, 64));
+                    for (int y = 0; y < 64; ++y)
+                        for (int x = 0; x < 64; ++x) {
+                            const uint32_t sp = src.pixels16()[y * 64 + x], dp = dst.pixels16()[y * 64 + x];
+                            uint32_t want = 0;
+                            for (int c = 0; c < 3; ++c) {
+                                const int drop = 8 - bits[c], mask = (1 << bits[c]) - 1;
+                                const int s8 = int((sp >> pos[c]) & mask) << drop;
+                                const int d8 = int((dp >> pos[c]) & mask) << drop;
+                                const int o = fx == QVN_FX_ADDITIVE ? f2[d8 >> 2][s8 >> 2][ks[c]]
+                                                                    : s8 + f1[s8 >> 2][d8 >> 2][ks[c]];
+                                want |= uint32_t(o >> drop) << pos[c];
+                            }
+                            // Chromakey: holes, and the left column and bottom row it never covers.
+                            if (fx == QVN_FX_CHROMAKEY && (sp == 0 || x == 0 || y == 63)) want = dp;
+                            ASSERT_EQ(screen.at(x, y), want)
+                                << "bpp " << bpp << " fx " << fx << " k " << k << " at " << x << "," << y;
                         }
-                        // Chromakey: holes, and the left column and bottom row it never covers.
-                        if (fx == QVN_FX_CHROMAKEY && (sp == 0 || x == 0 || y == 63)) want = dp;
-                        ASSERT_EQ(screen.at(x, y), want)
-                            << "bpp " << bpp << " fx " << fx << " k " << k << " at " << x << "," << y;
-                    }
+                }
             }
         }
-    }
+    });
 }
 
 // A bitmap merged into its own display copy, shifted by one pixel, gives what
@@ -276,35 +296,37 @@ TEST(BitmapLayersFadeMerges, MergingIntoItsOwnPixelsReadsBeforeWriting) {
 }
 
 TEST(BitmapLayersAdditiveMerge, FullStrengthSaturatesEachFieldOnItsOwn) {
-    // Every destination pixel against a spread of sources, in both formats.
-    for (int bpp : {15, 16}) {
-        const Fields& f = bpp == 16 ? k565 : k555;
-        qvn_cBitmap dst, src;
-        ASSERT_TRUE(dst.initBitmap(256, 256, bpp));
-        ASSERT_TRUE(src.initBitmap(256, 256, bpp));
-        qvn_cBitmapLayers layers;
-        layers.add(&dst);
-        layers.add(&src, QVN_FX_ADDITIVE);
-        Screen screen(256, 256, 0);
-        const uint16_t mask = bpp == 16 ? 0xFFFF : 0x7FFF;
-        for (uint32_t round = 0; round < 24; ++round) {
-            for (int i = 0; i < 65536; ++i) {
-                screen.pixels()[i] = uint16_t(i) & mask;
-                src.pixels16()[i] = uint16_t(Noise(i, int(round))) & mask;
-            }
-            if (round == 0)
-                for (int i = 0; i < 256; ++i) src.pixels16()[i] = mask;  // white onto everything
-            // Only the additive layer: hide the background.
-            layers.setVisible(layers.m_pBitmapLayersInfosList[0]->m_nID, 0);
-            ASSERT_TRUE(layers.getMerged(screen.pixels(), 256, 256));
-            for (int i = 0; i < 65536; ++i)
-                ASSERT_EQ(screen.pixels()[i], SatAddReference(uint32_t(i) & mask, src.pixels16()[i], f))
-                    << "bpp " << bpp << " dst " << i << " src " << src.pixels16()[i];
-            if (round == 0) {
-                for (int i = 0; i < 256; ++i) ASSERT_EQ(screen.pixels()[i], mask);
+    WithEachRowCopy([&] {
+        // Every destination pixel against a spread of sources, in both formats.
+        for (int bpp : {15, 16}) {
+            const Fields& f = bpp == 16 ? k565 : k555;
+            qvn_cBitmap dst, src;
+            ASSERT_TRUE(dst.initBitmap(256, 256, bpp));
+            ASSERT_TRUE(src.initBitmap(256, 256, bpp));
+            qvn_cBitmapLayers layers;
+            layers.add(&dst);
+            layers.add(&src, QVN_FX_ADDITIVE);
+            Screen screen(256, 256, 0);
+            const uint16_t mask = bpp == 16 ? 0xFFFF : 0x7FFF;
+            for (uint32_t round = 0; round < 24; ++round) {
+                for (int i = 0; i < 65536; ++i) {
+                    screen.pixels()[i] = uint16_t(i) & mask;
+                    src.pixels16()[i] = uint16_t(Noise(i, int(round))) & mask;
+                }
+                if (round == 0)
+                    for (int i = 0; i < 256; ++i) src.pixels16()[i] = mask;  // white onto everything
+                // Only the additive layer: hide the background.
+                layers.setVisible(layers.m_pBitmapLayersInfosList[0]->m_nID, 0);
+                ASSERT_TRUE(layers.getMerged(screen.pixels(), 256, 256));
+                for (int i = 0; i < 65536; ++i)
+                    ASSERT_EQ(screen.pixels()[i], SatAddReference(uint32_t(i) & mask, src.pixels16()[i], f))
+                        << "bpp " << bpp << " dst " << i << " src " << src.pixels16()[i];
+                if (round == 0) {
+                    for (int i = 0; i < 256; ++i) ASSERT_EQ(screen.pixels()[i], mask);
+                }
             }
         }
-    }
+    });
 }
 
 // Every pair of fields, full and partial strengths, both formats, against
@@ -360,31 +382,33 @@ TEST(BitmapLayersColorDodgeMerge, EveryFieldPairMatchesTheDodgeFormulas) {
 }
 
 TEST(BitmapLayersChromakeyMerge, ZeroIsTransparentAndTheLeftColumnAndBottomRowStay) {
-    qvn_cBitmap key;
-    Make(key, 10, 6, 16, [](int x, int y) { return (x + y) % 3 == 0 ? 0u : Noise(x, y) | 0x080808u; });
-    qvn_cBitmap background;
-    Make(background, 20, 12, 16, [](int, int) { return 0u; });
-    for (float scale : {1.0f, 0.5f}) {
-        qvn_cBitmapLayers layers;
-        layers.add(&background);
-        const int32_t id = layers.add(&key, QVN_FX_CHROMAKEY, scale, scale, scale);
-        layers.setPosXY(id, 3.0f, 2.0f);
-        layers.setVisible(layers.m_pBitmapLayersInfosList[0]->m_nID, 0);
-        Screen screen(20, 12, 0x0841);
-        ASSERT_TRUE(layers.getMerged(screen.pixels(), 20, 12));
-        for (int y = 0; y < 12; ++y)
-            for (int x = 0; x < 20; ++x) {
-                const int kx = x - 3, ky = y - 2;
-                const bool inRect = kx >= 1 && kx < 10 && ky >= 0 && ky < 5;
-                const uint16_t s = (kx >= 0 && kx < 10 && ky >= 0 && ky < 6) ? key.pixels16()[ky * 10 + kx] : 0;
-                if (!inRect || s == 0)
-                    ASSERT_EQ(screen.at(x, y), 0x0841) << x << "," << y;
-                else if (scale == 1.0f)
-                    ASSERT_EQ(screen.at(x, y), s) << x << "," << y;
-                else
-                    ASSERT_NE(screen.at(x, y), 0x0841) << x << "," << y;
-            }
-    }
+    WithEachRowCopy([&] {
+        qvn_cBitmap key;
+        Make(key, 10, 6, 16, [](int x, int y) { return (x + y) % 3 == 0 ? 0u : Noise(x, y) | 0x080808u; });
+        qvn_cBitmap background;
+        Make(background, 20, 12, 16, [](int, int) { return 0u; });
+        for (float scale : {1.0f, 0.5f}) {
+            qvn_cBitmapLayers layers;
+            layers.add(&background);
+            const int32_t id = layers.add(&key, QVN_FX_CHROMAKEY, scale, scale, scale);
+            layers.setPosXY(id, 3.0f, 2.0f);
+            layers.setVisible(layers.m_pBitmapLayersInfosList[0]->m_nID, 0);
+            Screen screen(20, 12, 0x0841);
+            ASSERT_TRUE(layers.getMerged(screen.pixels(), 20, 12));
+            for (int y = 0; y < 12; ++y)
+                for (int x = 0; x < 20; ++x) {
+                    const int kx = x - 3, ky = y - 2;
+                    const bool inRect = kx >= 1 && kx < 10 && ky >= 0 && ky < 5;
+                    const uint16_t s = (kx >= 0 && kx < 10 && ky >= 0 && ky < 6) ? key.pixels16()[ky * 10 + kx] : 0;
+                    if (!inRect || s == 0)
+                        ASSERT_EQ(screen.at(x, y), 0x0841) << x << "," << y;
+                    else if (scale == 1.0f)
+                        ASSERT_EQ(screen.at(x, y), s) << x << "," << y;
+                    else
+                        ASSERT_NE(screen.at(x, y), 0x0841) << x << "," << y;
+                }
+        }
+    });
 }
 
 TEST(BitmapLayersChromakeyMerge, ClippedRectangleLosesItsOwnLeftColumn) {
