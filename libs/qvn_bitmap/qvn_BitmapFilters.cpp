@@ -1,12 +1,36 @@
 // Per-frame effects: each reads the master copy and rewrites the display copy
 // in place, so none of them allocates.
 #include "qvn_BitmapFilters.h"
+#include "qvn_BitmapKernels.h"
 
 #include <cmath>
 #include <cstring>
 #include <type_traits>
 
 #define BITMAP_LOG(...) qvn_MessageLogPrintf(m_pErrorLog, __VA_ARGS__)
+
+namespace {
+bool g_bForceGenericKernels = false;
+}  // namespace
+
+bool qvn_BitmapKernelsUseAvx2() {
+#if QVN_AVX2_KERNELS
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return has && !g_bForceGenericKernels;
+#else
+    return false;
+#endif
+}
+
+bool qvn_ForceGenericBitmapRows(bool force) {
+    g_bForceGenericKernels = false;
+    const bool avx2 = qvn_BitmapKernelsUseAvx2();
+    g_bForceGenericKernels = force;
+    return avx2;
+}
 
 int16_t (*qvn_cBitmap::m_pppArrayFadingValues)[64][64] = nullptr;
 int16_t (*qvn_cBitmap::m_pppArrayAdditiveValues)[64][64] = nullptr;
@@ -105,7 +129,7 @@ struct PackedSums {
 // run are clamped to its ends, which only matters for the first h and the last
 // few pixels: inside, the window never leaves the run.
 template <class Sums, class P, class Div>
-void BlurRun(const uint32_t* src, typename P::Pixel* dst, int64_t n, int64_t w, Div div) {
+QVN_KERNEL void BlurRun(const uint32_t* src, typename P::Pixel* dst, int64_t n, int64_t w, Div div) {
     const int64_t h = w / 2;
     auto at = [&](int64_t j) { return src[j < 0 ? 0 : (j >= n ? n - 1 : j)]; };
     // Initial window of pixel 0: indices -h .. w - h - 1.
@@ -164,8 +188,15 @@ void BlurRun(const uint32_t* src, typename P::Pixel* dst, int64_t n, int64_t w, 
 }
 
 template <class P, class Div>
+QVN_AVX2 void PackedBlurRunAvx2(const uint32_t* src, typename P::Pixel* dst, int64_t n, int64_t w, Div div) {
+    BlurRun<PackedSums, P>(src, dst, n, w, div);
+}
+
+template <class P, class Div>
 void BlurRunAnyWindow(const uint32_t* src, typename P::Pixel* dst, int64_t n, int64_t w, Div div) {
-    if (w <= PackedSums::kMaxWindow)
+    if (w <= PackedSums::kMaxWindow && qvn_BitmapKernelsUseAvx2())
+        PackedBlurRunAvx2<P>(src, dst, n, w, div);
+    else if (w <= PackedSums::kMaxWindow)
         BlurRun<PackedSums, P>(src, dst, n, w, div);
     else
         BlurRun<SeparateSums<uint64_t>, P>(src, dst, n, w, div);
@@ -324,6 +355,59 @@ void qvn_cBitmap::verticalBlurFast(int nRadius) {
     });
 }
 
+namespace {
+
+// Every pixel of the master copy faded towards one colour (8-bit channels).
+template <class P>
+QVN_KERNEL void FadeToColourKernel(const uint32_t* __restrict in, typename P::Pixel* __restrict dst, size_t count,
+                                   uint16_t r, uint16_t g, uint16_t b, qvn_SFadeMul m) {
+    for (size_t i = 0; i < count; ++i) {
+        const uint32_t s = in[i];
+        dst[i] = P::pack(qvn_FadeTowards(uint16_t((s >> 16) & 0xFF), r, m),
+                         qvn_FadeTowards(uint16_t((s >> 8) & 0xFF), g, m), qvn_FadeTowards(uint16_t(s & 0xFF), b, m));
+    }
+}
+template <class P>
+QVN_AVX2 void FadeToColourAvx2(const uint32_t* __restrict in, typename P::Pixel* __restrict dst, size_t count,
+                               uint16_t r, uint16_t g, uint16_t b, qvn_SFadeMul m) {
+    FadeToColourKernel<P>(in, dst, count, r, g, b, m);
+}
+template <class P>
+void FadeToColour(const uint32_t* __restrict in, typename P::Pixel* __restrict dst, size_t count, uint16_t r,
+                  uint16_t g, uint16_t b, qvn_SFadeMul m) {
+    if (qvn_BitmapKernelsUseAvx2())
+        FadeToColourAvx2<P>(in, dst, count, r, g, b, m);
+    else
+        FadeToColourKernel<P>(in, dst, count, r, g, b, m);
+}
+
+// Every pixel of one master copy faded towards the same pixel of another.
+template <class P>
+QVN_KERNEL void FadeBetweenKernel(const uint32_t* __restrict pa, const uint32_t* __restrict pb,
+                                  typename P::Pixel* __restrict dst, size_t count, qvn_SFadeMul m) {
+    for (size_t i = 0; i < count; ++i) {
+        const uint32_t x = pa[i], y = pb[i];
+        dst[i] = P::pack(qvn_FadeTowards(uint16_t((x >> 16) & 0xFF), uint16_t((y >> 16) & 0xFF), m),
+                         qvn_FadeTowards(uint16_t((x >> 8) & 0xFF), uint16_t((y >> 8) & 0xFF), m),
+                         qvn_FadeTowards(uint16_t(x & 0xFF), uint16_t(y & 0xFF), m));
+    }
+}
+template <class P>
+QVN_AVX2 void FadeBetweenAvx2(const uint32_t* __restrict pa, const uint32_t* __restrict pb,
+                              typename P::Pixel* __restrict dst, size_t count, qvn_SFadeMul m) {
+    FadeBetweenKernel<P>(pa, pb, dst, count, m);
+}
+template <class P>
+void FadeBetween(const uint32_t* __restrict pa, const uint32_t* __restrict pb, typename P::Pixel* __restrict dst,
+                 size_t count, qvn_SFadeMul m) {
+    if (qvn_BitmapKernelsUseAvx2())
+        FadeBetweenAvx2<P>(pa, pb, dst, count, m);
+    else
+        FadeBetweenKernel<P>(pa, pb, dst, count, m);
+}
+
+}  // namespace
+
 void qvn_cBitmap::fadePixels(float fR, float fG, float fB, float fAmount) {
     if (!m_p32bitsPixels || !m_pBitmapPixels || !m_pppArrayFadingValues) {
         BITMAP_LOG("qvn_cBitmap::fadePixels() : pixels Ptr are NULL Ptr or m_pppArrayFadingValues is NULL ptr.\n");
@@ -337,14 +421,8 @@ void qvn_cBitmap::fadePixels(float fR, float fG, float fB, float fAmount) {
     const uint16_t targetR = uint16_t(tR << 2), targetG = uint16_t(tG << 2), targetB = uint16_t(tB << 2);
     const bool known = WithFormat(m_eBpp, [&](auto p) {
         using P = decltype(p);
-        auto* __restrict dst = reinterpret_cast<typename P::Pixel*>(m_pBitmapPixels);
-        const uint32_t* __restrict in = src;
-        for (size_t i = 0; i < count; ++i) {
-            const uint32_t s = in[i];
-            dst[i] = P::pack(qvn_FadeTowards(uint16_t((s >> 16) & 0xFF), targetR, m),
-                             qvn_FadeTowards(uint16_t((s >> 8) & 0xFF), targetG, m),
-                             qvn_FadeTowards(uint16_t(s & 0xFF), targetB, m));
-        }
+        FadeToColour<P>(src, reinterpret_cast<typename P::Pixel*>(m_pBitmapPixels), count, targetR, targetG, targetB,
+                        m);
     });
     if (!known) BITMAP_LOG("qvn_cBitmap::fadePixels() : Bad eBpp (%d)\n", m_eBpp);
 }
@@ -372,15 +450,7 @@ void qvn_cBitmap::fadePixels(const qvn_cBitmap* pDstBitmap, float fAmount) {
     const qvn_SFadeMul m = qvn_FadeMuls()[k];
     const bool known = WithFormat(m_eBpp, [&](auto p) {
         using P = decltype(p);
-        auto* __restrict dst = reinterpret_cast<typename P::Pixel*>(m_pBitmapPixels);
-        const uint32_t* __restrict pa = a;
-        const uint32_t* __restrict pb = b;
-        for (size_t i = 0; i < count; ++i) {
-            const uint32_t x = pa[i], y = pb[i];
-            dst[i] = P::pack(qvn_FadeTowards(uint16_t((x >> 16) & 0xFF), uint16_t((y >> 16) & 0xFF), m),
-                             qvn_FadeTowards(uint16_t((x >> 8) & 0xFF), uint16_t((y >> 8) & 0xFF), m),
-                             qvn_FadeTowards(uint16_t(x & 0xFF), uint16_t(y & 0xFF), m));
-        }
+        FadeBetween<P>(a, b, reinterpret_cast<typename P::Pixel*>(m_pBitmapPixels), count, m);
     });
     if (!known) BITMAP_LOG("qvn_cBitmap::fadePixels() : Bad eBpp (%d)\n", m_eBpp);
 }

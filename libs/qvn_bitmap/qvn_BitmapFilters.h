@@ -44,3 +44,8 @@ inline uint16_t qvn_FadeTowards(uint16_t a, uint16_t b, qvn_SFadeMul m) {
     const uint16_t q = qvn_FadeQuotient(uint16_t(up ? j - i : i - j), m);
     return uint16_t(up ? a + q : a - q);
 }
+
+// Tests: the effects' and merges' inner loops in their plain copy (force) or
+// the fastest the processor runs; returns whether a second, AVX2 copy exists
+// here.
+bool qvn_ForceGenericBitmapRows(bool force);

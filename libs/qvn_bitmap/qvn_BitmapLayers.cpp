@@ -7,40 +7,14 @@
 
 #include "qvn_Bitmap.h"
 #include "qvn_BitmapFilters.h"
+#include "qvn_BitmapKernels.h"
 #include "qvn_MessageLog.h"
 
 #define LAYERS_LOG(...) qvn_MessageLogPrintf(g_pMessageLog, __VA_ARGS__)
 
-// The row kernels are inlined into each of their copies.
-#define QVN_ROW_KERNEL inline __attribute__((always_inline))
-
-// On x86 Linux each row kernel has a second copy built for AVX2, chosen at run
-// time: integer work on the same values in twice as many lanes, so the same
-// pixels. (Windows builds keep one copy: their compiler does not align the
-// stack for 32-byte spills.)
-#if (defined(__x86_64__) || defined(__i386__)) && !defined(_WIN32)
-#define QVN_AVX2_ROWS 1
-#define QVN_AVX2 __attribute__((target("avx2")))
-#else
-#define QVN_AVX2_ROWS 0
-#define QVN_AVX2
-#endif
-
 namespace {
 
-bool g_bForceGenericRows = false;
-
-bool UseAvx2Rows() {
-#if QVN_AVX2_ROWS
-    static const bool has = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    return has && !g_bForceGenericRows;
-#else
-    return false;
-#endif
-}
+inline bool UseAvx2Rows() { return qvn_BitmapKernelsUseAvx2(); }
 
 // Ping-pong layers all turn with one direction value, set by the first step
 // the program ever gives.
@@ -125,7 +99,7 @@ bool Overlaps(const SMergeJob& j) {
 
 // Without overlap the row kernels below are free to go in any order, which
 // lets the compiler work on several pixels at once.
-QVN_ROW_KERNEL void KeyedCopyRowKernel(const uint16_t* __restrict s, uint16_t* __restrict d, int32_t w) {
+QVN_KERNEL void KeyedCopyRowKernel(const uint16_t* __restrict s, uint16_t* __restrict d, int32_t w) {
     for (int32_t x = 0; x < w; ++x) d[x] = s[x] ? s[x] : d[x];
 }
 
@@ -154,7 +128,7 @@ void KeyedCopyRows(const SMergeJob& j) {
 }
 
 template <class F>
-QVN_ROW_KERNEL void AddSatRowKernel(const uint16_t* __restrict s, uint16_t* __restrict d, int32_t w) {
+QVN_KERNEL void AddSatRowKernel(const uint16_t* __restrict s, uint16_t* __restrict d, int32_t w) {
     for (int32_t x = 0; x < w; ++x) d[x] = AddSat<F>(d[x], s[x]);
 }
 
@@ -209,7 +183,7 @@ inline uint16_t AdditiveChannel(uint16_t sp, uint16_t dp, qvn_SFadeMul m) {
 }
 
 template <class F, bool kKey>
-QVN_ROW_KERNEL void NormalRowKernel(const uint16_t* __restrict s, uint16_t* __restrict d, int32_t w, qvn_SFadeMul mr,
+QVN_KERNEL void NormalRowKernel(const uint16_t* __restrict s, uint16_t* __restrict d, int32_t w, qvn_SFadeMul mr,
                                     qvn_SFadeMul mg, qvn_SFadeMul mb) {
     for (int32_t x = 0; x < w; ++x) {
         const uint16_t sp = s[x], dp = d[x];
@@ -221,7 +195,7 @@ QVN_ROW_KERNEL void NormalRowKernel(const uint16_t* __restrict s, uint16_t* __re
 }
 
 template <class F>
-QVN_ROW_KERNEL void AdditiveRowKernel(const uint16_t* __restrict s, uint16_t* __restrict d, int32_t w,
+QVN_KERNEL void AdditiveRowKernel(const uint16_t* __restrict s, uint16_t* __restrict d, int32_t w,
                                       qvn_SFadeMul mr, qvn_SFadeMul mg, qvn_SFadeMul mb) {
     for (int32_t x = 0; x < w; ++x) {
         const uint16_t sp = s[x], dp = d[x];
@@ -872,9 +846,3 @@ bool qvn_cBitmapLayers::colorDodge_merge(SBitmapLayer* pBitmapLayer, uint16_t* p
 }
 #undef QVN_TABLE_MERGE
 
-bool qvn_ForceGenericBitmapRows(bool force) {
-    g_bForceGenericRows = false;
-    const bool avx2 = UseAvx2Rows();
-    g_bForceGenericRows = force;
-    return avx2;
-}

@@ -109,6 +109,3 @@ private:
     bool allocChannelTables();
 };
 
-// Tests: the merges' row kernels in their plain copy (force) or the fastest the
-// processor runs; returns whether a second, AVX2 copy exists here.
-bool qvn_ForceGenericBitmapRows(bool force);

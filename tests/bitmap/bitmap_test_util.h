@@ -2,11 +2,14 @@
 // told, and small pictures built in memory.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "qvn_Bitmap.h"
+#include "qvn_BitmapFilters.h"
 #include "qvn_MessageLog.h"
 
 class CapturedLog : public qvn_cMessageLog {
@@ -24,6 +27,20 @@ public:
 private:
     qvn_cMessageLog* m_pPrevious;
 };
+
+// Runs body with the effects' and merges' plain inner loops and again with
+// their AVX2 copies where the processor has them: the two must give the same
+// pixels.
+template <class Body>
+void WithEachRowCopy(Body body) {
+    for (bool plain : {true, false}) {
+        SCOPED_TRACE(plain ? "plain row kernels" : "AVX2 row kernels");
+        const bool second = qvn_ForceGenericBitmapRows(plain);
+        if (!plain && !second) break;
+        body();
+    }
+    qvn_ForceGenericBitmapRows(false);
+}
 
 // A bitmap whose master pixel (x, y) is fn(x, y), display copy in eBpp.
 template <class Fn>

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "bitmap_test_util.h"
 #include "qvn_BitmapFilters.h"
@@ -255,6 +256,43 @@ TEST(BitmapFadeToBitmap, ShorterTargetOnlyFadesTheRowsBothHave) {
     a.fadePixels(&b, 1.0f);
     EXPECT_EQ(a.pixels32()[7], 0xFCFCFCu);
     EXPECT_EQ(a.pixels32()[8], 0xA5A5A5A5u);  // row 2 onwards untouched
+}
+
+// The blurs and fades give the same pixels in their plain and AVX2 copies, in
+// every format, on pictures whose size is no multiple of any vector width.
+TEST(BitmapEffects, PlainAndVectorCopiesGiveTheSamePixels) {
+    for (int bpp : {15, 16, 32}) {
+        qvn_cBitmap a(333, 7, bpp), b(333, 7, bpp);
+        FillMaster(a, Noise);
+        FillMaster(b, [](int x, int y) { return Noise(y * 7 + 3, x); });
+        const size_t bytes = size_t(333 * 7) * (bpp == 32 ? 4 : 2);
+        std::vector<std::vector<uint8_t>> results[2];
+        for (bool plain : {true, false}) {
+            if (!qvn_ForceGenericBitmapRows(plain) && !plain) break;
+            auto keep = [&] {
+                const uint8_t* p = reinterpret_cast<const uint8_t*>(bpp == 32 ? static_cast<const void*>(a.pixels32())
+                                                                             : static_cast<const void*>(a.pixels16()));
+                results[plain ? 0 : 1].emplace_back(p, p + bytes);
+            };
+            for (int radius : {0, 5, 19, 700}) {
+                a.horizontalBlurFast(radius);
+                keep();
+                a.horizontalBlur(radius + 2);
+                keep();
+            }
+            for (float amount : {0.1f, 0.5f, 0.97f}) {
+                a.fadePixels(0.2f, 0.9f, 0.5f, amount);
+                keep();
+                a.fadePixels(&b, amount);
+                keep();
+            }
+        }
+        qvn_ForceGenericBitmapRows(false);
+        if (results[1].empty()) GTEST_SKIP() << "no AVX2 copies on this processor";
+        ASSERT_EQ(results[0].size(), results[1].size());
+        for (size_t i = 0; i < results[0].size(); ++i)
+            EXPECT_EQ(results[0][i], results[1][i]) << "bpp " << bpp << " step " << i;
+    }
 }
 
 TEST(BitmapZoom, TwoShowsTheCentreEnlarged) {

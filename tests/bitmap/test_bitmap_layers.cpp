@@ -51,19 +51,6 @@ struct Fields {
 };
 const Fields k565{11, 5, 5, 6, 5}, k555{10, 5, 5, 5, 5};
 
-// Runs body with the merges' plain row kernels and again with their AVX2
-// copies where the processor has them: the two must give the same pixels.
-template <class Body>
-void WithEachRowCopy(Body body) {
-    for (bool plain : {true, false}) {
-        SCOPED_TRACE(plain ? "plain row kernels" : "AVX2 row kernels");
-        const bool second = qvn_ForceGenericBitmapRows(plain);
-        if (!plain && !second) break;
-        body();
-    }
-    qvn_ForceGenericBitmapRows(false);
-}
-
 uint32_t SatAddReference(uint32_t d, uint32_t s, const Fields& f) {
     auto field = [](uint32_t p, int pos, int bits) { return (p >> pos) & ((1u << bits) - 1); };
     auto sat = [&](int pos, int bits) {
