@@ -5,6 +5,10 @@
 #include <cstring>
 #include <new>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
 #include "qvn_Bitmap.h"
 #include "qvn_BitmapFilters.h"
 #include "qvn_BitmapKernels.h"
@@ -64,7 +68,7 @@ struct SMergeJob {
 
 // Rows right to left, the destination read before it is written.
 template <class F, bool kKey>
-void TableRows(const SMergeJob& j, const uint16_t* tr, const uint16_t* tg, const uint16_t* tb) {
+void TableRowsBackwards(const SMergeJob& j, const uint16_t* tr, const uint16_t* tg, const uint16_t* tb) {
     constexpr uint32_t rMask = (1u << F::rBits) - 1, gMask = (1u << F::gBits) - 1, bMask = (1u << F::bBits) - 1;
     for (int32_t y = 0; y < j.h; ++y) {
         const uint16_t* s = j.src + size_t(y) * j.srcStride;
@@ -95,6 +99,66 @@ bool Overlaps(const SMergeJob& j) {
     const uintptr_t srcEnd = src + (size_t(j.h - 1) * size_t(j.srcStride) + size_t(j.w)) * 2;
     const uintptr_t dstEnd = dst + (size_t(j.h - 1) * size_t(j.dstStride) + size_t(j.w)) * 2;
     return src < dstEnd && dst < srcEnd;
+}
+
+#if QVN_AVX2_KERNELS
+// The table merge eight pixels at a time, each channel's entries fetched by
+// one gather (32 bits at each entry: the tables have room for the last one's
+// neighbour; only the low 16 bits are kept). Rows that do not overlap the
+// destination only: the order of the pixels is free.
+// The table index (source field << bits | destination field) of eight pixels.
+QVN_AVX2 inline __m256i TableIndex(__m256i sp, __m256i dp, __m256i mask, int pos, int bits) {
+    const __m256i sf = _mm256_and_si256(_mm256_srli_epi32(sp, pos), mask);
+    const __m256i df = _mm256_and_si256(_mm256_srli_epi32(dp, pos), mask);
+    return _mm256_or_si256(_mm256_slli_epi32(sf, bits), df);
+}
+
+template <class F, bool kKey>
+QVN_AVX2 void TableRowsAvx2(const SMergeJob& j, const uint16_t* tr, const uint16_t* tg, const uint16_t* tb) {
+    constexpr uint32_t rMask = (1u << F::rBits) - 1, gMask = (1u << F::gBits) - 1, bMask = (1u << F::bBits) - 1;
+    const __m256i rm = _mm256_set1_epi32(int(rMask)), gm = _mm256_set1_epi32(int(gMask)),
+                  bm = _mm256_set1_epi32(int(bMask)), low = _mm256_set1_epi32(0xFFFF);
+    for (int32_t y = 0; y < j.h; ++y) {
+        const uint16_t* s = j.src + size_t(y) * j.srcStride;
+        uint16_t* d = j.dst + size_t(y) * j.dstStride;
+        int32_t x = 0;
+        for (; x + 8 <= j.w; x += 8) {
+            const __m128i s16 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + x));
+            const __m128i d16 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + x));
+            const __m256i sp = _mm256_cvtepu16_epi32(s16), dp = _mm256_cvtepu16_epi32(d16);
+            const __m256i r = _mm256_i32gather_epi32(reinterpret_cast<const int*>(tr),
+                                                     TableIndex(sp, dp, rm, F::rPos, F::rBits), 2);
+            const __m256i g = _mm256_i32gather_epi32(reinterpret_cast<const int*>(tg),
+                                                     TableIndex(sp, dp, gm, F::gPos, F::gBits), 2);
+            const __m256i b = _mm256_i32gather_epi32(reinterpret_cast<const int*>(tb),
+                                                     TableIndex(sp, dp, bm, F::bPos, F::bBits), 2);
+            const __m256i out = _mm256_and_si256(_mm256_or_si256(_mm256_or_si256(r, g), b), low);
+            __m128i out16 = _mm_packus_epi32(_mm256_castsi256_si128(out), _mm256_extracti128_si256(out, 1));
+            if (kKey) out16 = _mm_blendv_epi8(out16, d16, _mm_cmpeq_epi16(s16, _mm_setzero_si128()));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + x), out16);
+        }
+        for (; x < j.w; ++x) {
+            const uint32_t sp = s[x];
+            if (kKey && sp == 0) continue;
+            const uint32_t dp = d[x];
+            d[x] = static_cast<uint16_t>(
+                tr[(((sp >> F::rPos) & rMask) << F::rBits) | ((dp >> F::rPos) & rMask)] |
+                tg[(((sp >> F::gPos) & gMask) << F::gBits) | ((dp >> F::gPos) & gMask)] |
+                tb[(((sp >> F::bPos) & bMask) << F::bBits) | ((dp >> F::bPos) & bMask)]);
+        }
+    }
+}
+#endif
+
+template <class F, bool kKey>
+void TableRows(const SMergeJob& j, const uint16_t* tr, const uint16_t* tg, const uint16_t* tb) {
+#if QVN_AVX2_KERNELS
+    if (UseAvx2Rows() && !Overlaps(j)) {
+        TableRowsAvx2<F, kKey>(j, tr, tg, tb);
+        return;
+    }
+#endif
+    TableRowsBackwards<F, kKey>(j, tr, tg, tb);
 }
 
 // Without overlap the row kernels below are free to go in any order, which

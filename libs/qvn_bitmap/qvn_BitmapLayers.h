@@ -100,7 +100,9 @@ private:
     // whose settings do not change cost no setup.
     struct SChannelTable {
         uint32_t m_nKey;  // 0: free
-        uint16_t m_Entries[64 * 64];
+        // Two more than the largest table: vector look-ups read 32 bits at an
+        // entry, the last one's neighbour too.
+        uint16_t m_Entries[64 * 64 + 2];
     };
     static constexpr int kChannelTables = 16;
     SChannelTable* m_pChannelTables;  // allocated with the first layer

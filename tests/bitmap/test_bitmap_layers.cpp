@@ -319,53 +319,55 @@ TEST(BitmapLayersAdditiveMerge, FullStrengthSaturatesEachFieldOnItsOwn) {
 // Every pair of fields, full and partial strengths, both formats, against
 // the dodge formulas over the table.
 TEST(BitmapLayersColorDodgeMerge, EveryFieldPairMatchesTheDodgeFormulas) {
-    qvn_cBitmapLayers probe;
-    const int32_t* t = probe.m_pColorDodgeTable;
-    for (int bpp : {15, 16}) {
-        const Fields& f = bpp == 16 ? k565 : k555;
-        const int pos[3] = {f.rPos, f.gPos, 0}, bits[3] = {f.rBits, f.gBits, f.bBits};
-        auto pack = [&](int v) {
-            uint16_t p = 0;
-            for (int c = 0; c < 3; ++c) p = uint16_t(p | ((v & ((1 << bits[c]) - 1)) << pos[c]));
-            return p;
-        };
-        qvn_cBitmap src, dst;
-        ASSERT_TRUE(src.initBitmap(64, 64, bpp));
-        ASSERT_TRUE(dst.initBitmap(64, 64, bpp));
-        for (int y = 0; y < 64; ++y)
-            for (int x = 0; x < 64; ++x) {
-                src.pixels16()[y * 64 + x] = pack(x);
-                dst.pixels16()[y * 64 + x] = pack(y);
-            }
-        const float strengths[][3] = {{1, 1, 1}, {0.6f, 0.3f, 1}, {0.02f, 0.99f, 0.5f}, {1, 1, 0.999f}};
-        for (const auto& sc : strengths) {
-            qvn_cBitmapLayers layers;
-            layers.setVisible(layers.add(&dst), 0);
-            layers.add(&src, QVN_FX_COLORDODGE, sc[0], sc[1], sc[2]);
-            const bool full = sc[0] == 1 && sc[1] == 1 && sc[2] == 1;
-            Screen screen(64, 64, 0);
-            std::copy(dst.pixels16(), dst.pixels16() + 64 * 64, screen.pixels());
-            ASSERT_TRUE(layers.getMerged(screen.pixels(), 64, 64));
-            for (int i = 0; i < 64 * 64; ++i) {
-                const uint32_t sp = src.pixels16()[i], dp = dst.pixels16()[i];
-                uint32_t want = 0;
-                for (int c = 0; c < 3; ++c) {
-                    const int drop = 8 - bits[c], mask = (1 << bits[c]) - 1;
-                    const uint64_t s8 = ((sp >> pos[c]) & mask) << drop, d8 = ((dp >> pos[c]) & mask) << drop;
-                    uint64_t field;
-                    if (full && c == 2) {
-                        field = std::min<uint64_t>(31, (uint64_t(t[s8]) * (dp & 31)) >> 16);
-                    } else {
-                        const uint64_t index = full ? s8 : (s8 * uint64_t(sc[c] * 65535.0f)) >> 16;
-                        field = std::min<uint64_t>(255, (uint64_t(t[index]) * d8) >> 16) >> drop;
-                    }
-                    want |= uint32_t(field) << pos[c];
+    WithEachRowCopy([&] {
+        qvn_cBitmapLayers probe;
+        const int32_t* t = probe.m_pColorDodgeTable;
+        for (int bpp : {15, 16}) {
+            const Fields& f = bpp == 16 ? k565 : k555;
+            const int pos[3] = {f.rPos, f.gPos, 0}, bits[3] = {f.rBits, f.gBits, f.bBits};
+            auto pack = [&](int v) {
+                uint16_t p = 0;
+                for (int c = 0; c < 3; ++c) p = uint16_t(p | ((v & ((1 << bits[c]) - 1)) << pos[c]));
+                return p;
+            };
+            qvn_cBitmap src, dst;
+            ASSERT_TRUE(src.initBitmap(64, 64, bpp));
+            ASSERT_TRUE(dst.initBitmap(64, 64, bpp));
+            for (int y = 0; y < 64; ++y)
+                for (int x = 0; x < 64; ++x) {
+                    src.pixels16()[y * 64 + x] = pack(x);
+                    dst.pixels16()[y * 64 + x] = pack(y);
                 }
-                ASSERT_EQ(screen.pixels()[i], want) << "bpp " << bpp << " strength " << sc[0] << "," << sc[1] << ","
-                                                    << sc[2] << " pixel " << i;
+            const float strengths[][3] = {{1, 1, 1}, {0.6f, 0.3f, 1}, {0.02f, 0.99f, 0.5f}, {1, 1, 0.999f}};
+            for (const auto& sc : strengths) {
+                qvn_cBitmapLayers layers;
+                layers.setVisible(layers.add(&dst), 0);
+                layers.add(&src, QVN_FX_COLORDODGE, sc[0], sc[1], sc[2]);
+                const bool full = sc[0] == 1 && sc[1] == 1 && sc[2] == 1;
+                Screen screen(64, 64, 0);
+                std::copy(dst.pixels16(), dst.pixels16() + 64 * 64, screen.pixels());
+                ASSERT_TRUE(layers.getMerged(screen.pixels(), 64, 64));
+                for (int i = 0; i < 64 * 64; ++i) {
+                    const uint32_t sp = src.pixels16()[i], dp = dst.pixels16()[i];
+                    uint32_t want = 0;
+                    for (int c = 0; c < 3; ++c) {
+                        const int drop = 8 - bits[c], mask = (1 << bits[c]) - 1;
+                        const uint64_t s8 = ((sp >> pos[c]) & mask) << drop, d8 = ((dp >> pos[c]) & mask) << drop;
+                        uint64_t field;
+                        if (full && c == 2) {
+                            field = std::min<uint64_t>(31, (uint64_t(t[s8]) * (dp & 31)) >> 16);
+                        } else {
+                            const uint64_t index = full ? s8 : (s8 * uint64_t(sc[c] * 65535.0f)) >> 16;
+                            field = std::min<uint64_t>(255, (uint64_t(t[index]) * d8) >> 16) >> drop;
+                        }
+                        want |= uint32_t(field) << pos[c];
+                    }
+                    ASSERT_EQ(screen.pixels()[i], want) << "bpp " << bpp << " strength " << sc[0] << "," << sc[1] << ","
+                                                        << sc[2] << " pixel " << i;
+                }
             }
         }
-    }
+    });
 }
 
 TEST(BitmapLayersChromakeyMerge, ZeroIsTransparentAndTheLeftColumnAndBottomRowStay) {
