@@ -7,6 +7,10 @@
 #include <cstring>
 #include <type_traits>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
 #define BITMAP_LOG(...) qvn_MessageLogPrintf(m_pErrorLog, __VA_ARGS__)
 
 namespace {
@@ -483,6 +487,64 @@ ZoomAxis ZoomRange(float zoom, int size) {
 
 }  // namespace
 
+namespace {
+
+// One zoomed row from its source row and the source column of each pixel.
+template <class P>
+void ZoomRowPlain(const uint32_t* __restrict src, const int32_t* __restrict columns,
+                  typename P::Pixel* __restrict dst, int64_t count) {
+    for (int64_t x = 0; x < count; ++x) dst[x] = P::convert(src[columns[x]]);
+}
+
+#if QVN_AVX2_KERNELS
+// The shifts and masks of the 16-bit conversions (qvn_Rgb32To565 and 555).
+template <class P>
+struct SConvert16;
+template <>
+struct SConvert16<Pack565> {
+    static constexpr int r = 8, g = 5, b = 3, rMask = 0xF800, gMask = 0x07E0, bMask = 0x001F;
+};
+template <>
+struct SConvert16<Pack555> {
+    static constexpr int r = 9, g = 6, b = 3, rMask = 0x7C00, gMask = 0x03E0, bMask = 0x001F;
+};
+
+// Eight source pixels per gather, converted in 32-bit lanes as convert does.
+template <class P>
+QVN_AVX2 void ZoomRowAvx2(const uint32_t* __restrict src, const int32_t* __restrict columns,
+                          typename P::Pixel* __restrict dst, int64_t count) {
+    using C = SConvert16<P>;
+    const __m256i rm = _mm256_set1_epi32(C::rMask), gm = _mm256_set1_epi32(C::gMask), bm = _mm256_set1_epi32(C::bMask);
+    int64_t x = 0;
+    for (; x + 8 <= count; x += 8) {
+        const __m256i at = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(columns + x));
+        const __m256i p = _mm256_i32gather_epi32(reinterpret_cast<const int*>(src), at, 4);
+        const __m256i r = _mm256_and_si256(_mm256_srli_epi32(p, C::r), rm);
+        const __m256i g = _mm256_and_si256(_mm256_srli_epi32(p, C::g), gm);
+        const __m256i c = _mm256_or_si256(_mm256_or_si256(r, g), _mm256_and_si256(_mm256_srli_epi32(p, C::b), bm));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + x),
+                         _mm_packus_epi32(_mm256_castsi256_si128(c), _mm256_extracti128_si256(c, 1)));
+    }
+    for (; x < count; ++x) dst[x] = P::convert(src[columns[x]]);
+}
+#endif
+
+template <class P>
+void ZoomRow(const uint32_t* __restrict src, const int32_t* __restrict columns, typename P::Pixel* __restrict dst,
+             int64_t count) {
+#if QVN_AVX2_KERNELS
+    if constexpr (sizeof(typename P::Pixel) == 2) {
+        if (qvn_BitmapKernelsUseAvx2()) {
+            ZoomRowAvx2<P>(src, columns, dst, count);
+            return;
+        }
+    }
+#endif
+    ZoomRowPlain<P>(src, columns, dst, count);
+}
+
+}  // namespace
+
 void qvn_cBitmap::zoom(float fZoomX, float fZoomY) {
     if (!m_pBitmapPixels || !m_p32bitsPixels) return;
     const int bytesPerPixel = qvn_BytesPerPixel(m_eBpp);
@@ -533,7 +595,7 @@ void qvn_cBitmap::zoom(float fZoomX, float fZoomY) {
             }
             previousRow = sy;
             if (table) {
-                for (int64_t x = 0; x < ax.dstCount; ++x) dst[x] = P::convert(src[columns[x]]);
+                ZoomRow<P>(src, columns, dst, ax.dstCount);
                 continue;
             }
             int64_t colPos = ax.srcStart;

@@ -258,7 +258,7 @@ TEST(BitmapFadeToBitmap, ShorterTargetOnlyFadesTheRowsBothHave) {
     EXPECT_EQ(a.pixels32()[8], 0xA5A5A5A5u);  // row 2 onwards untouched
 }
 
-// The blurs and fades give the same pixels in their plain and AVX2 copies, in
+// The blurs, fades and zooms give the same pixels in their plain and AVX2 copies, in
 // every format, on pictures whose size is no multiple of any vector width.
 TEST(BitmapEffects, PlainAndVectorCopiesGiveTheSamePixels) {
     for (int bpp : {15, 16, 32}) {
@@ -284,6 +284,10 @@ TEST(BitmapEffects, PlainAndVectorCopiesGiveTheSamePixels) {
                 a.fadePixels(0.2f, 0.9f, 0.5f, amount);
                 keep();
                 a.fadePixels(&b, amount);
+                keep();
+            }
+            for (float z : {1.7f, 0.6f, 2.0f}) {
+                a.zoom(z, z * 0.9f);
                 keep();
             }
         }
