@@ -698,38 +698,50 @@ const uint16_t* qvn_cBitmapLayers::channelTable(uint32_t nKey) {
     qvn_cBitmap::buildFadingTables();  // normally done by the first bitmap already
     int16_t (*const fading)[64][64] = qvn_cBitmap::m_pppArrayFadingValues;
     int16_t (*const additive)[64][64] = qvn_cBitmap::m_pppArrayAdditiveValues;
-    for (int sf = 0; sf <= fieldMax; ++sf)
-        for (int df = 0; df <= fieldMax; ++df) {
-            const int s8 = sf << drop, d8 = df << drop;
-            int out = 0;  // result field
-            switch (kind) {
-            case kNormal:
-                out = (s8 + fading[s8 >> 2][d8 >> 2][param]) >> drop;
-                break;
-            case kAdditive:
-                out = additive[d8 >> 2][s8 >> 2][param] >> drop;
-                break;
-            case kDodgeFull:
+    // One loop per kind, with what depends on the source field worked out
+    // once per row of the table: a partial dodge's table is made again
+    // whenever its strength changes, which can be every frame.
+    auto store = [&](int sf, int df, int out) {
+        out = out < 0 ? 0 : (out > fieldMax ? fieldMax : out);
+        t.m_Entries[(sf << bits) | df] = static_cast<uint16_t>(out << pos);
+    };
+    for (int sf = 0; sf <= fieldMax; ++sf) {
+        const int s8 = sf << drop;
+        switch (kind) {
+        case kNormal:
+            for (int df = 0; df <= fieldMax; ++df)
+                store(sf, df, (s8 + fading[s8 >> 2][(df << drop) >> 2][param]) >> drop);
+            break;
+        case kAdditive:
+            for (int df = 0; df <= fieldMax; ++df) store(sf, df, additive[(df << drop) >> 2][s8 >> 2][param] >> drop);
+            break;
+        case kDodgeFull: {
+            const uint64_t factor = uint32_t(m_pColorDodgeTable[s8]);
+            for (int df = 0; df <= fieldMax; ++df) {
                 if (fiveBitBlue) {
-                    const uint64_t v = (uint64_t(uint32_t(m_pColorDodgeTable[s8])) * uint32_t(df)) >> 16;
-                    out = int(v < 31 ? v : 31);
+                    const uint64_t v = (factor * uint32_t(df)) >> 16;
+                    store(sf, df, int(v < 31 ? v : 31));
                 } else {
-                    const uint64_t v = (uint64_t(uint32_t(m_pColorDodgeTable[s8])) * uint32_t(d8)) >> 16;
-                    out = int(v < 255 ? v : 255) >> drop;
+                    const uint64_t v = (factor * uint32_t(df << drop)) >> 16;
+                    store(sf, df, int(v < 255 ? v : 255) >> drop);
                 }
-                break;
-            case kDodgePartial: {
-                const uint32_t index = (uint32_t(s8) * param) >> 16;
-                const uint64_t v = (uint64_t(uint32_t(m_pColorDodgeTable[index])) * uint32_t(d8)) >> 16;
-                out = int(v < 255 ? v : 255) >> drop;
-                break;
             }
-            default:
-                break;
-            }
-            out = out < 0 ? 0 : (out > fieldMax ? fieldMax : out);
-            t.m_Entries[(sf << bits) | df] = static_cast<uint16_t>(out << pos);
+            break;
         }
+        case kDodgePartial: {
+            const uint32_t index = (uint32_t(s8) * param) >> 16;
+            const uint64_t factor = uint32_t(m_pColorDodgeTable[index]);
+            for (int df = 0; df <= fieldMax; ++df) {
+                const uint64_t v = (factor * uint32_t(df << drop)) >> 16;
+                store(sf, df, int(v < 255 ? v : 255) >> drop);
+            }
+            break;
+        }
+        default:
+            for (int df = 0; df <= fieldMax; ++df) store(sf, df, 0);
+            break;
+        }
+    }
     t.m_nKey = nKey;
     return t.m_Entries;
 }
