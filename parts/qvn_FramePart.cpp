@@ -26,6 +26,14 @@ void SurfaceToScratch(const uint16_t* surface) {
         std::memcpy(g_p16bitsScreenBuffer + y * kFrameWidth, surface + static_cast<size_t>(y) * pitch, cols * 2u);
 }
 
+// A surface in memory laid out as the scratch frame (320 pixels a row, rows
+// one after the other) is composited on directly: the same pixels as going
+// through the scratch frame, without the two copies.
+bool CompositeOnSurface() {
+    return g_pDisplay->SurfaceInMemory() && g_pDisplay->m_nWidth == kFrameWidth &&
+           g_pDisplay->m_nPitchPixels == kFrameWidth;
+}
+
 void ScratchToSurface(uint16_t* surface) {
     const int rows = CopyRows(), cols = CopyColumns(), pitch = g_pDisplay->m_nPitchPixels;
     for (int y = 0; y < rows; ++y)
@@ -128,14 +136,19 @@ void qvn_cFramePart::run() {
         m_pSurface = g_pDisplay->m_pSurfacePixels;
         // A lock that failed leaves no surface: the part still keeps its
         // timeline, but nothing is read from or written to the screen.
+        const bool direct = m_pSurface && CompositeOnSurface();
         if (m_pSurface) {
             m_bLocked = 1;
-            SurfaceToScratch(m_pSurface);
+            if (!direct) SurfaceToScratch(m_pSurface);
         }
         if (!frame(t)) break;
         if (m_pSurface && shown) {
-            m_pLayers->getMerged(g_p16bitsScreenBuffer, kFrameWidth, CopyRows());
-            ScratchToSurface(m_pSurface);
+            if (direct) {
+                m_pLayers->getMerged(m_pSurface, kFrameWidth, CopyRows());
+            } else {
+                m_pLayers->getMerged(g_p16bitsScreenBuffer, kFrameWidth, CopyRows());
+                ScratchToSurface(m_pSurface);
+            }
         }
         if (m_bLocked) {
             display->Unlock();

@@ -17,6 +17,7 @@ public:
     int32_t Unlock() override;
     void Clear() override;
     void Flip() override;
+    bool SurfaceInMemory() const override { return true; }
 
     // The last presented frame (what a viewer would see).
     const std::vector<uint16_t>& Presented() const { return m_Presented; }

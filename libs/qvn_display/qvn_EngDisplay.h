@@ -33,6 +33,11 @@ public:
     virtual void Flip() {}
     virtual ~qvn_cDisplayBase() = default;
 
+    // Whether the locked surface is plain memory, as cheap to read as to
+    // write: the picture parts then composite on it directly instead of on a
+    // copy. Not for a surface on a graphics card, where reading is slow.
+    virtual bool SurfaceInMemory() const { return false; }
+
     // The viewer, while paused: shows the last presented frame again, with
     // the overlay as it is now.
     virtual void Represent() {}
