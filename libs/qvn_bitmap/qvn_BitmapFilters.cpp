@@ -196,6 +196,75 @@ QVN_AVX2 void PackedBlurRunAvx2(const uint32_t* src, typename P::Pixel* dst, int
     BlurRun<PackedSums, P>(src, dst, n, w, div);
 }
 
+// The fast blur for windows of up to 256 pixels, where a window's channel sum
+// fits 16 bits: the image in chunks, each chunk's channels (with the window's
+// overhang, indices clamped to the run as BlurRun clamps them) summed over
+// the window by doubling (pairs, then fours, ...), a pass of independent
+// 16-bit additions each; then divided by the window. Integer sums in any
+// order are the same sums, so the pixels are BlurRun's, without its running
+// sum's one addition after another.
+constexpr int kSmallWindowShift = 8;
+
+template <class P>
+QVN_KERNEL void SmallWindowBlurRun(const uint32_t* src, typename P::Pixel* dst, int64_t n, int shift) {
+    constexpr int64_t kChunk = 1024, kPad = int64_t(1) << kSmallWindowShift;
+    const int64_t w = int64_t(1) << shift, h = w / 2;
+    uint16_t bufA[3][kChunk + kPad], bufB[3][kChunk + kPad];
+    for (int64_t i0 = 0; i0 < n; i0 += kChunk) {
+        const int64_t count = n - i0 < kChunk ? n - i0 : kChunk;
+        const int64_t len = count + w - 1;
+        // Element j is pixel i0 - h + j of the run, clamped to its ends.
+        uint16_t* __restrict r = bufA[0];
+        uint16_t* __restrict g = bufA[1];
+        uint16_t* __restrict b = bufA[2];
+        const int64_t first = i0 - h;
+        int64_t j = 0;
+        for (; j < len && first + j < 0; ++j) {
+            r[j] = uint16_t((src[0] >> 16) & 0xFF);
+            g[j] = uint16_t((src[0] >> 8) & 0xFF);
+            b[j] = uint16_t(src[0] & 0xFF);
+        }
+        const int64_t inside = len < n - first ? len : n - first;
+        const uint32_t* __restrict in = src + first;
+        for (; j < inside; ++j) {
+            r[j] = uint16_t((in[j] >> 16) & 0xFF);
+            g[j] = uint16_t((in[j] >> 8) & 0xFF);
+            b[j] = uint16_t(in[j] & 0xFF);
+        }
+        for (; j < len; ++j) {
+            r[j] = uint16_t((src[n - 1] >> 16) & 0xFF);
+            g[j] = uint16_t((src[n - 1] >> 8) & 0xFF);
+            b[j] = uint16_t(src[n - 1] & 0xFF);
+        }
+        // After the pass of step s, element j sums the 2s elements from j on.
+        uint16_t(*from)[kChunk + kPad] = bufA;
+        uint16_t(*to)[kChunk + kPad] = bufB;
+        int64_t valid = len;
+        for (int64_t step = 1; step < w; step <<= 1) {
+            valid -= step;
+            for (int c = 0; c < 3; ++c) {
+                const uint16_t* __restrict a = from[c];
+                uint16_t* __restrict o = to[c];
+                for (int64_t k = 0; k < valid; ++k) o[k] = uint16_t(a[k] + a[k + step]);
+            }
+            uint16_t(*t)[kChunk + kPad] = from;
+            from = to;
+            to = t;
+        }
+        const uint16_t* __restrict sr = from[0];
+        const uint16_t* __restrict sg = from[1];
+        const uint16_t* __restrict sb = from[2];
+        typename P::Pixel* __restrict out = dst + i0;
+        for (int64_t k = 0; k < count; ++k)
+            out[k] = P::pack(uint32_t(sr[k] >> shift), uint32_t(sg[k] >> shift), uint32_t(sb[k] >> shift));
+    }
+}
+
+template <class P>
+QVN_AVX2 void SmallWindowBlurRunAvx2(const uint32_t* src, typename P::Pixel* dst, int64_t n, int shift) {
+    SmallWindowBlurRun<P>(src, dst, n, shift);
+}
+
 template <class P, class Div>
 void BlurRunAnyWindow(const uint32_t* src, typename P::Pixel* dst, int64_t n, int64_t w, Div div) {
     if (w <= PackedSums::kMaxWindow && qvn_BitmapKernelsUseAvx2())
@@ -320,8 +389,11 @@ void qvn_cBitmap::horizontalBlurFast(int nRadius) {
     if (n <= 0) return;
     WithFormat(m_eBpp, [&](auto p) {
         using P = decltype(p);
-        BlurRunAnyWindow<P>(m_p32bitsPixels, reinterpret_cast<typename P::Pixel*>(m_pBitmapPixels), n,
-                            int64_t(1) << shift, ShiftDiv{shift});
+        auto* out = reinterpret_cast<typename P::Pixel*>(m_pBitmapPixels);
+        if (shift <= kSmallWindowShift && qvn_BitmapKernelsUseAvx2())
+            SmallWindowBlurRunAvx2<P>(m_p32bitsPixels, out, n, shift);
+        else
+            BlurRunAnyWindow<P>(m_p32bitsPixels, out, n, int64_t(1) << shift, ShiftDiv{shift});
     });
 }
 
