@@ -18,8 +18,6 @@
 
 namespace {
 
-inline bool UseAvx2Rows() { return qvn_BitmapKernelsUseAvx2(); }
-
 // Ping-pong layers all turn with one direction value, set by the first step
 // the program ever gives.
 
@@ -66,10 +64,19 @@ struct SMergeJob {
     float sR, sG, sB;
 };
 
+// One pixel of a table merge: each channel's entry for its source and
+// destination fields.
+template <class F>
+inline uint16_t TablePixel(uint32_t sp, uint32_t dp, const uint16_t* tr, const uint16_t* tg, const uint16_t* tb) {
+    constexpr uint32_t rMask = (1u << F::rBits) - 1, gMask = (1u << F::gBits) - 1, bMask = (1u << F::bBits) - 1;
+    return static_cast<uint16_t>(tr[(((sp >> F::rPos) & rMask) << F::rBits) | ((dp >> F::rPos) & rMask)] |
+                                 tg[(((sp >> F::gPos) & gMask) << F::gBits) | ((dp >> F::gPos) & gMask)] |
+                                 tb[(((sp >> F::bPos) & bMask) << F::bBits) | ((dp >> F::bPos) & bMask)]);
+}
+
 // Rows right to left, the destination read before it is written.
 template <class F, bool kKey>
 void TableRowsBackwards(const SMergeJob& j, const uint16_t* tr, const uint16_t* tg, const uint16_t* tb) {
-    constexpr uint32_t rMask = (1u << F::rBits) - 1, gMask = (1u << F::gBits) - 1, bMask = (1u << F::bBits) - 1;
     for (int32_t y = 0; y < j.h; ++y) {
         const uint16_t* s = j.src + size_t(y) * j.srcStride;
         uint16_t* d = j.dst + size_t(y) * j.dstStride;
@@ -77,10 +84,7 @@ void TableRowsBackwards(const SMergeJob& j, const uint16_t* tr, const uint16_t* 
             const uint32_t sp = s[x];
             if (kKey && sp == 0) continue;
             const uint32_t dp = d[x];
-            d[x] = static_cast<uint16_t>(
-                tr[(((sp >> F::rPos) & rMask) << F::rBits) | ((dp >> F::rPos) & rMask)] |
-                tg[(((sp >> F::gPos) & gMask) << F::gBits) | ((dp >> F::gPos) & gMask)] |
-                tb[(((sp >> F::bPos) & bMask) << F::bBits) | ((dp >> F::bPos) & bMask)]);
+            d[x] = TablePixel<F>(sp, dp, tr, tg, tb);
         }
     }
 }
@@ -141,10 +145,7 @@ QVN_AVX2 void TableRowsAvx2(const SMergeJob& j, const uint16_t* tr, const uint16
             const uint32_t sp = s[x];
             if (kKey && sp == 0) continue;
             const uint32_t dp = d[x];
-            d[x] = static_cast<uint16_t>(
-                tr[(((sp >> F::rPos) & rMask) << F::rBits) | ((dp >> F::rPos) & rMask)] |
-                tg[(((sp >> F::gPos) & gMask) << F::gBits) | ((dp >> F::gPos) & gMask)] |
-                tb[(((sp >> F::bPos) & bMask) << F::bBits) | ((dp >> F::bPos) & bMask)]);
+            d[x] = TablePixel<F>(sp, dp, tr, tg, tb);
         }
     }
 }
@@ -153,7 +154,7 @@ QVN_AVX2 void TableRowsAvx2(const SMergeJob& j, const uint16_t* tr, const uint16
 template <class F, bool kKey>
 void TableRows(const SMergeJob& j, const uint16_t* tr, const uint16_t* tg, const uint16_t* tb) {
 #if QVN_AVX2_KERNELS
-    if (UseAvx2Rows() && !Overlaps(j)) {
+    if (qvn_BitmapKernelsUseAvx2() && !Overlaps(j)) {
         TableRowsAvx2<F, kKey>(j, tr, tg, tb);
         return;
     }
@@ -171,7 +172,7 @@ QVN_AVX2 void KeyedCopyRowAvx2(const uint16_t* __restrict s, uint16_t* __restric
     KeyedCopyRowKernel(s, d, w);
 }
 void KeyedCopyRow(const uint16_t* __restrict s, uint16_t* __restrict d, int32_t w) {
-    if (UseAvx2Rows())
+    if (qvn_BitmapKernelsUseAvx2())
         KeyedCopyRowAvx2(s, d, w);
     else
         KeyedCopyRowKernel(s, d, w);
@@ -202,7 +203,7 @@ QVN_AVX2 void AddSatRowAvx2(const uint16_t* __restrict s, uint16_t* __restrict d
 }
 template <class F>
 void AddSatRow(const uint16_t* __restrict s, uint16_t* __restrict d, int32_t w) {
-    if (UseAvx2Rows())
+    if (qvn_BitmapKernelsUseAvx2())
         AddSatRowAvx2<F>(s, d, w);
     else
         AddSatRowKernel<F>(s, d, w);
@@ -277,7 +278,7 @@ QVN_AVX2 void NormalRowAvx2(const uint16_t* __restrict s, uint16_t* __restrict d
 template <class F, bool kKey>
 void NormalRow(const uint16_t* __restrict s, uint16_t* __restrict d, int32_t w, qvn_SFadeMul mr, qvn_SFadeMul mg,
                qvn_SFadeMul mb) {
-    if (UseAvx2Rows())
+    if (qvn_BitmapKernelsUseAvx2())
         NormalRowAvx2<F, kKey>(s, d, w, mr, mg, mb);
     else
         NormalRowKernel<F, kKey>(s, d, w, mr, mg, mb);
@@ -291,7 +292,7 @@ QVN_AVX2 void AdditiveRowAvx2(const uint16_t* __restrict s, uint16_t* __restrict
 template <class F>
 void AdditiveRow(const uint16_t* __restrict s, uint16_t* __restrict d, int32_t w, qvn_SFadeMul mr, qvn_SFadeMul mg,
                  qvn_SFadeMul mb) {
-    if (UseAvx2Rows())
+    if (qvn_BitmapKernelsUseAvx2())
         AdditiveRowAvx2<F>(s, d, w, mr, mg, mb);
     else
         AdditiveRowKernel<F>(s, d, w, mr, mg, mb);
