@@ -2,8 +2,8 @@
 
 #include <cstdint>
 #include <cstring>
-#include <vector>
 #include <new>
+#include <utility>
 
 #include "qvn_cMaterial.h"
 #include "qvn_cPalette.h"
@@ -101,14 +101,14 @@ bool qvn_cTextureCache::Upload(qvn_cTexture* texture) {
         std::memcpy(dst, image->m_pIndices, count);
         qvn_cPalette palette;
         qvn_cPaletteColor black(0.0f, 0.0f, 0.0f);
-        // Built colour by colour, kept level by level: along a row of a face
-        // the fog level hardly moves while the colours jump, so the shades
-        // one row reads lie together.
-        std::vector<uint16_t> byColour(65536);
-        if (!palette.buildShadeTable(image->m_pPalette, byColour.data(), &black, &m_PixelFormat)) return false;
-        uint16_t* byLevel = reinterpret_cast<uint16_t*>(m_Slots[slot + 1].address);
+        // Built colour by colour, kept level by level (turned over in place):
+        // along a row of a face the fog level hardly moves while the colours
+        // jump, so the shades one row reads lie together.
+        uint16_t* table = reinterpret_cast<uint16_t*>(m_Slots[slot + 1].address);
+        if (!palette.buildShadeTable(image->m_pPalette, table, &black, &m_PixelFormat)) return false;
         for (int colour = 0; colour < 256; ++colour)
-            for (int level = 0; level < 256; ++level) byLevel[level * 256 + colour] = byColour[colour * 256 + level];
+            for (int level = colour + 1; level < 256; ++level)
+                std::swap(table[colour * 256 + level], table[level * 256 + colour]);
         m_Slots[slot + 1].key = texture;
     } else {
         uint16_t colours[256];
