@@ -51,6 +51,26 @@ struct Fields {
 };
 const Fields k565{11, 5, 5, 6, 5}, k555{10, 5, 5, 5, 5};
 
+// Every pair of field values in one picture pair of 64 x 64: the source
+// pixel at (x, y) has x in each of its fields, the destination pixel y (cut to
+// the field's width).
+bool FieldPairPictures(int bpp, qvn_cBitmap& src, qvn_cBitmap& dst) {
+    const Fields& f = bpp == 16 ? k565 : k555;
+    const int pos[3] = {f.rPos, f.gPos, 0}, bits[3] = {f.rBits, f.gBits, f.bBits};
+    auto pack = [&](int v) {
+        uint16_t p = 0;
+        for (int c = 0; c < 3; ++c) p = uint16_t(p | ((v & ((1 << bits[c]) - 1)) << pos[c]));
+        return p;
+    };
+    if (!src.initBitmap(64, 64, bpp) || !dst.initBitmap(64, 64, bpp)) return false;
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) {
+            src.pixels16()[y * 64 + x] = pack(x);
+            dst.pixels16()[y * 64 + x] = pack(y);
+        }
+    return true;
+}
+
 uint32_t SatAddReference(uint32_t d, uint32_t s, const Fields& f) {
     auto field = [](uint32_t p, int pos, int bits) { return (p >> pos) & ((1u << bits) - 1); };
     auto sat = [&](int pos, int bits) {
@@ -214,19 +234,8 @@ TEST(BitmapLayersFadeMerges, EveryFieldPairAndStrengthMatchesTheTables) {
         for (int bpp : {15, 16}) {
             const Fields& f = bpp == 16 ? k565 : k555;
             const int pos[3] = {f.rPos, f.gPos, 0}, bits[3] = {f.rBits, f.gBits, f.bBits};
-            auto pack = [&](int v) {
-                uint16_t p = 0;
-                for (int c = 0; c < 3; ++c) p = uint16_t(p | ((v & ((1 << bits[c]) - 1)) << pos[c]));
-                return p;
-            };
             qvn_cBitmap src, dst;
-            ASSERT_TRUE(src.initBitmap(64, 64, bpp));
-            ASSERT_TRUE(dst.initBitmap(64, 64, bpp));
-            for (int y = 0; y < 64; ++y)
-                for (int x = 0; x < 64; ++x) {
-                    src.pixels16()[y * 64 + x] = pack(x);
-                    dst.pixels16()[y * 64 + x] = pack(y);
-                }
+            ASSERT_TRUE(FieldPairPictures(bpp, src, dst));
             for (int fx : {QVN_FX_NORMAL, QVN_FX_CHROMAKEY, QVN_FX_ADDITIVE}) {
                 for (int k = 0; k < 64; ++k) {
                     const int ks[3] = {k, (k + 21) % 64, (k + 42) % 64};
@@ -325,19 +334,8 @@ TEST(BitmapLayersColorDodgeMerge, EveryFieldPairMatchesTheDodgeFormulas) {
         for (int bpp : {15, 16}) {
             const Fields& f = bpp == 16 ? k565 : k555;
             const int pos[3] = {f.rPos, f.gPos, 0}, bits[3] = {f.rBits, f.gBits, f.bBits};
-            auto pack = [&](int v) {
-                uint16_t p = 0;
-                for (int c = 0; c < 3; ++c) p = uint16_t(p | ((v & ((1 << bits[c]) - 1)) << pos[c]));
-                return p;
-            };
             qvn_cBitmap src, dst;
-            ASSERT_TRUE(src.initBitmap(64, 64, bpp));
-            ASSERT_TRUE(dst.initBitmap(64, 64, bpp));
-            for (int y = 0; y < 64; ++y)
-                for (int x = 0; x < 64; ++x) {
-                    src.pixels16()[y * 64 + x] = pack(x);
-                    dst.pixels16()[y * 64 + x] = pack(y);
-                }
+            ASSERT_TRUE(FieldPairPictures(bpp, src, dst));
             const float strengths[][3] = {{1, 1, 1}, {0.6f, 0.3f, 1}, {0.02f, 0.99f, 0.5f}, {1, 1, 0.999f}};
             for (const auto& sc : strengths) {
                 qvn_cBitmapLayers layers;
