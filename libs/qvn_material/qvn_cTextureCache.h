@@ -24,7 +24,10 @@ public:
 
 class qvn_cTextureCache : public qvn_cTextureStore {
 public:
-    static constexpr uint32_t kBlockBytes = 0xD00000;
+    // 104 slots' worth, for 103 slots on 128 KiB boundaries, and a tail: the
+    // rasteriser's vector rows read each texel as 32 bits, so a read of the
+    // last texel of the last slot reaches two bytes past it.
+    static constexpr uint32_t kBlockBytes = 0xD00000 + 64;
     static constexpr uint32_t kSlotBytes = 0x20000;
     static constexpr int kSlotCount = 103;
 

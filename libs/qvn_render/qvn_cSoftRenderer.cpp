@@ -9,6 +9,17 @@
 #include <emmintrin.h>
 #endif
 
+// On x86 outside Windows the rows' 8-pixel stretches also have an AVX2 copy,
+// chosen at run time (the Windows compilers do not align the stack for 32-byte
+// spills).
+#if (defined(__x86_64__) || defined(__i386__)) && !defined(_WIN32)
+#define QVN_RASTER_AVX2 1
+#include <immintrin.h>
+#define QVN_RASTER_TARGET __attribute__((target("avx2")))
+#else
+#define QVN_RASTER_AVX2 0
+#endif
+
 #include "qvn_cMaterial.h"
 
 namespace {
@@ -34,13 +45,12 @@ inline SSaturatingAdd SaturatingAdd(const qvn_cSoftRenderer& r) {
     return SSaturatingAdd{r.m_nRBMask, r.m_nRBCarry, r.m_nGMask, r.m_nGCarry, r.m_nRBShift, r.m_nGShift};
 }
 
+constexpr SSaturatingAdd kAdd565{0xF81Fu, 0x10020u, 0x07E0u, 0x0800u, 5, 6};
+
 // The same on the 5-6-5 screens the show runs on, with the masks and shifts as
 // constants the compiler folds in.
 struct SSaturatingAdd565 {
-    uint16_t operator()(uint32_t d, uint32_t s) const {
-        constexpr SSaturatingAdd k{0xF81Fu, 0x10020u, 0x07E0u, 0x0800u, 5, 6};
-        return k(d, s);
-    }
+    uint16_t operator()(uint32_t d, uint32_t s) const { return kAdd565(d, s); }
 };
 
 // 255 * 65536: texture coordinates 0 .. 1 become texels 0 .. 255 in 16.16.
@@ -171,6 +181,138 @@ struct SEdge {
 // map mode adds the map's affine coordinates in a[4..5].
 enum { kCopy, kAdd, kMask, kFog, kCopyMap };
 
+bool g_bForceGenericRows = false;
+
+bool RowsUseAvx2() {
+#if QVN_RASTER_AVX2
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return has && !g_bForceGenericRows;
+#else
+    return false;
+#endif
+}
+
+// Where a stretch of a row starts: the texture coordinates and their steps,
+// the map's (texture + map) and the fog level's (fogged).
+struct SStretch {
+    uint32_t u, v, du, dv;
+    uint32_t mu, mv, mdu, mdv;
+    uint32_t level, levelStep;
+};
+
+#if QVN_RASTER_AVX2
+// Eight pixels at a time, lane by lane the integer work of the plain loops
+// (the coordinates of pixel k are the start plus k steps, wrapping as the
+// repeated adds do), the texels fetched by gathers. A gather reads a texel as
+// 32 bits, so it may read two bytes past its slot: the texture cache keeps a
+// tail after its last slot for that.
+QVN_RASTER_TARGET inline __m256i Lanes(uint32_t start, uint32_t step) {
+    return _mm256_add_epi32(_mm256_set1_epi32(static_cast<int32_t>(start)),
+                            _mm256_mullo_epi32(_mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7),
+                                               _mm256_set1_epi32(static_cast<int32_t>(step))));
+}
+QVN_RASTER_TARGET inline __m256i TexelIndex8(__m256i u, __m256i v) {
+    return _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi32(v, 8), _mm256_set1_epi32(0xFF00)),
+                           _mm256_and_si256(_mm256_srli_epi32(u, 16), _mm256_set1_epi32(0xFF)));
+}
+QVN_RASTER_TARGET inline __m256i Texel16x8(const void* slot, __m256i index) {
+    return _mm256_and_si256(_mm256_i32gather_epi32(static_cast<const int*>(slot), index, 2), _mm256_set1_epi32(0xFFFF));
+}
+QVN_RASTER_TARGET inline __m256i Texel8x8(const void* slot, __m256i index) {
+    return _mm256_and_si256(_mm256_i32gather_epi32(static_cast<const int*>(slot), index, 1), _mm256_set1_epi32(0xFF));
+}
+QVN_RASTER_TARGET inline __m256i LoadPixels8(const uint16_t* p) {
+    return _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+}
+// Lanes hold values below 65536, so the unsigned packing keeps them whole.
+QVN_RASTER_TARGET inline void StorePixels8(uint16_t* p, __m256i x) {
+    const __m128i packed = _mm_packus_epi32(_mm256_castsi256_si128(x), _mm256_extracti128_si256(x, 1));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), packed);
+}
+
+// SSaturatingAdd in eight lanes.
+struct SSaturatingAdd8 {
+    __m256i rbMask, rbCarry, gMask, gCarry;
+    __m128i rbShift, gShift;
+};
+QVN_RASTER_TARGET inline SSaturatingAdd8 Lanes(const SSaturatingAdd& a) {
+    return SSaturatingAdd8{_mm256_set1_epi32(static_cast<int32_t>(a.rbMask)),
+                           _mm256_set1_epi32(static_cast<int32_t>(a.rbCarry)),
+                           _mm256_set1_epi32(static_cast<int32_t>(a.gMask)),
+                           _mm256_set1_epi32(static_cast<int32_t>(a.gCarry)), _mm_cvtsi32_si128(a.rbShift),
+                           _mm_cvtsi32_si128(a.gShift)};
+}
+QVN_RASTER_TARGET inline SSaturatingAdd8 Lanes(const SSaturatingAdd565&) { return Lanes(kAdd565); }
+QVN_RASTER_TARGET inline __m256i Add8(const SSaturatingAdd8& k, __m256i d, __m256i s) {
+    __m256i g = _mm256_add_epi32(_mm256_and_si256(d, k.gMask), _mm256_and_si256(s, k.gMask));
+    __m256i c = _mm256_and_si256(g, k.gCarry);
+    g = _mm256_or_si256(g, _mm256_sub_epi32(c, _mm256_srl_epi32(c, k.gShift)));
+    __m256i rb = _mm256_add_epi32(_mm256_and_si256(d, k.rbMask), _mm256_and_si256(s, k.rbMask));
+    c = _mm256_and_si256(rb, k.rbCarry);
+    rb = _mm256_or_si256(rb, _mm256_sub_epi32(c, _mm256_srl_epi32(c, k.rbShift)));
+    return _mm256_and_si256(_mm256_or_si256(rb, g), _mm256_set1_epi32(0xFFFF));
+}
+
+// Eight pixels of one kind; d holds the screen's pixels where the kind reads
+// them.
+template <int kind>
+QVN_RASTER_TARGET inline __m256i Pixels8(const SSaturatingAdd8& add8, __m256i d, __m256i u, __m256i v, __m256i mu,
+                                         __m256i mv, __m256i level, const uint8_t* tex, const uint8_t* unit1,
+                                         const uint16_t* shade) {
+    const __m256i i = TexelIndex8(u, v);
+    switch (kind) {
+        case kCopy: return Texel16x8(tex, i);
+        case kAdd: return Add8(add8, d, Texel16x8(tex, i));
+        case kMask: {
+            const __m256i keep = _mm256_cmpeq_epi32(Texel16x8(unit1, i), _mm256_setzero_si256());
+            return _mm256_blendv_epi8(Texel16x8(tex, i), d, keep);
+        }
+        case kFog: {
+            __m256i l = _mm256_srai_epi32(level, 16);
+            l = _mm256_max_epi32(_mm256_min_epi32(l, _mm256_set1_epi32(255)), _mm256_setzero_si256());
+            return Texel16x8(shade, _mm256_add_epi32(_mm256_slli_epi32(l, 8), Texel8x8(tex, i)));
+        }
+        default: return Add8(add8, Texel16x8(tex, i), Texel16x8(unit1, TexelIndex8(mu, mv)));
+    }
+}
+
+// count pixels (an even number) of one kind from the stretch's start: eights,
+// then the last pairs through masks, which neither read nor write past them.
+template <int kind, class Add>
+QVN_RASTER_TARGET void StretchAvx2(uint16_t* dst, int count, const uint8_t* tex, const uint8_t* unit1,
+                                   const uint16_t* shade, const SStretch& s, const Add& add) {
+    constexpr bool readsScreen = kind == kAdd || kind == kMask;
+    const SSaturatingAdd8 add8 = Lanes(add);
+    __m256i u = Lanes(s.u, s.du), v = Lanes(s.v, s.dv);
+    __m256i mu = Lanes(s.mu, s.mdu), mv = Lanes(s.mv, s.mdv);
+    __m256i level = Lanes(s.level, s.levelStep);
+    const __m256i du = _mm256_set1_epi32(static_cast<int32_t>(s.du * 8u));
+    const __m256i dv = _mm256_set1_epi32(static_cast<int32_t>(s.dv * 8u));
+    const __m256i mdu = _mm256_set1_epi32(static_cast<int32_t>(s.mdu * 8u));
+    const __m256i mdv = _mm256_set1_epi32(static_cast<int32_t>(s.mdv * 8u));
+    const __m256i dLevel = _mm256_set1_epi32(static_cast<int32_t>(s.levelStep * 8u));
+    for (; count >= 8; count -= 8, dst += 8) {
+        const __m256i d = readsScreen ? LoadPixels8(dst) : _mm256_setzero_si256();
+        StorePixels8(dst, Pixels8<kind>(add8, d, u, v, mu, mv, level, tex, unit1, shade));
+        u = _mm256_add_epi32(u, du);
+        v = _mm256_add_epi32(v, dv);
+        mu = _mm256_add_epi32(mu, mdu);
+        mv = _mm256_add_epi32(mv, mdv);
+        level = _mm256_add_epi32(level, dLevel);
+    }
+    if (count <= 0) return;
+    // Pairs of pixels as 32-bit lanes: the first count / 2 of four.
+    const __m128i pairs = _mm_cmpgt_epi32(_mm_set1_epi32(count >> 1), _mm_setr_epi32(0, 1, 2, 3));
+    int* at = reinterpret_cast<int*>(dst);
+    const __m256i d = readsScreen ? _mm256_cvtepu16_epi32(_mm_maskload_epi32(at, pairs)) : _mm256_setzero_si256();
+    const __m256i x = Pixels8<kind>(add8, d, u, v, mu, mv, level, tex, unit1, shade);
+    _mm_maskstore_epi32(at, pairs, _mm_packus_epi32(_mm256_castsi256_si128(x), _mm256_extracti128_si256(x, 1)));
+}
+#endif
+
 // Walks a convex polygon from its top vertex: the left chain through rising
 // indices, the right chain through falling ones. span(row, left, right) is
 // called for each row within [0, rowLimit).
@@ -282,6 +424,13 @@ inline uint32_t Advance(int32_t c, int32_t d, int columns) {
 }
 
 }  // namespace
+
+bool qvn_ForceGenericRasterRows(bool force) {
+    g_bForceGenericRows = false;
+    const bool avx2 = RowsUseAvx2();
+    g_bForceGenericRows = force;
+    return avx2;
+}
 
 qvn_cSoftRenderer::qvn_cSoftRenderer(qvn_cEngDisplay* display) : m_pDisplay(display) {
     qvn_cPixelFormat pf;
@@ -465,6 +614,9 @@ void qvn_cSoftRenderer::FillPerspective(const qvn_cFace* poly, const Add& add) {
     alignas(16) uint32_t coords[kCoords][2];
     int rowCount = 0, coordCount = 0;
 
+    const bool avx2 = RowsUseAvx2();
+    // Below six pixels the lanes' set-up costs more than the plain loop.
+    constexpr int kWideRun = 6;
     auto draw = [&](const SRow& r) {
         uint16_t* dst = r.dst;
         int count = r.count;
@@ -479,24 +631,42 @@ void qvn_cSoftRenderer::FillPerspective(const qvn_cFace* poly, const Add& add) {
             const uint32_t du = static_cast<uint32_t>(Step16(static_cast<int32_t>(un), static_cast<int32_t>(u)));
             const uint32_t dv = static_cast<uint32_t>(Step16(static_cast<int32_t>(vn), static_cast<int32_t>(v)));
             const int run = count < 16 ? count : 16;
+            int k = 0;
+#if QVN_RASTER_AVX2
+            if (avx2 && run >= kWideRun) {
+                // Pairs in the wide lanes, an odd last pixel below from where
+                // they stopped (k steps on, as k single steps would be).
+                k = run & ~1;
+                const uint32_t steps = static_cast<uint32_t>(k);
+                const SStretch s{u, v, du, dv, mu, mv, r.mdu, r.mdv, static_cast<uint32_t>(level),
+                                 static_cast<uint32_t>(r.levelStep)};
+                StretchAvx2<kind>(dst, k, tex, map, shade, s, add);
+                dst += k;
+                u += steps * du;
+                v += steps * dv;
+                mu += steps * r.mdu;
+                mv += steps * r.mdv;
+                level = static_cast<int32_t>(static_cast<uint32_t>(level) + steps * static_cast<uint32_t>(r.levelStep));
+            }
+#endif
             switch (kind) {
                 case kCopy:
-                    for (int k = 0; k < run; ++k, u += du, v += dv) *dst++ = Texel16(tex, TexelIndex(u, v));
+                    for (; k < run; ++k, u += du, v += dv) *dst++ = Texel16(tex, TexelIndex(u, v));
                     break;
                 case kAdd:
-                    for (int k = 0; k < run; ++k, u += du, v += dv) {
+                    for (; k < run; ++k, u += du, v += dv) {
                         *dst = add(*dst, Texel16(tex, TexelIndex(u, v)));
                         ++dst;
                     }
                     break;
                 case kMask:
-                    for (int k = 0; k < run; ++k, u += du, v += dv, ++dst) {
+                    for (; k < run; ++k, u += du, v += dv, ++dst) {
                         const uint32_t i = TexelIndex(u, v);
                         if (Texel16(mask, i)) *dst = Texel16(tex, i);
                     }
                     break;
                 case kFog:
-                    for (int k = 0; k < run; ++k, u += du, v += dv) {
+                    for (; k < run; ++k, u += du, v += dv) {
                         int32_t l = level >> 16;
                         // Fog stays below 1.0, so the level stays below 256;
                         // the clamp only keeps a wild value inside the table.
@@ -506,7 +676,7 @@ void qvn_cSoftRenderer::FillPerspective(const qvn_cFace* poly, const Add& add) {
                     }
                     break;
                 case kCopyMap:
-                    for (int k = 0; k < run; ++k, u += du, v += dv, mu += r.mdu, mv += r.mdv) {
+                    for (; k < run; ++k, u += du, v += dv, mu += r.mdu, mv += r.mdv) {
                         *dst++ = add(Texel16(tex, TexelIndex(u, v)), Texel16(map, TexelIndex(mu, mv)));
                     }
                     break;

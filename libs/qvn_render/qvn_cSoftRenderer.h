@@ -87,3 +87,8 @@ private:
     int32_t m_nTargetPitch = 0;
     int32_t m_nWidth = 320, m_nHeight = 240;
 };
+
+// Whether the rows' 8-pixel stretches have a second, AVX2 copy on this
+// processor (both give the same pixels); force = true makes the rasteriser use
+// the plain loops only, for tests comparing the two.
+bool qvn_ForceGenericRasterRows(bool force);

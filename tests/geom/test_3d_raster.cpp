@@ -271,6 +271,87 @@ TEST_F(Raster, FoggedFillDarkensThroughTheShadeTable) {
     EXPECT_EQ(At(50, 50), pf_.Pack(0xC8C8C8));
 }
 
+// The rows' wide (AVX2) copy against the plain loops, in every perspective
+// mode and on both screen formats: random faces, long rows and short ones,
+// odd ends, wrapping and wild coordinates, saturating adds, holes in the mask
+// and every fog level over a screen of random pixels.
+TEST_F(Raster, PlainAndWideRowsGiveTheSamePixels) {
+    const bool wide = qvn_ForceGenericRasterRows(false);
+    RecordProperty("wide_rows", wide ? "avx2" : "none");
+    const int modes[] = {QVN_MODE_COPY, QVN_MODE_ADD, QVN_MODE_MASK, QVN_MODE_FOG, QVN_MODE_TEX_ENV};
+    for (bool fiveFive : {false, true}) {
+        // A texture gives up its pixels to the cache it is uploaded to.
+        SRandom rnd{7};
+        std::vector<uint8_t> pal(768);
+        for (uint8_t& c : pal) c = static_cast<uint8_t>(rnd(0, 256));
+        auto tex = Texture([&](int, int) { return static_cast<uint8_t>(rnd(0, 256)); }, pal);
+        auto map = Texture([&](int x, int y) { return static_cast<uint8_t>((x * 7 + y * 3) & 255); }, pal);
+        auto mask = Texture([&](int, int) { return static_cast<uint8_t>(rnd(0, 4) < 1 ? 0 : 1); });
+        auto fogged = Texture([&](int, int) { return static_cast<uint8_t>(rnd(0, 256)); }, pal);
+        fogged->m_bFogged = 1;
+        qvn_cPixelFormat pf;
+        if (fiveFive)
+            pf.SetFromMasks(16, 0x7C00, 0x03E0, 0x001F, false);
+        else
+            pf.SetFromMasks(16, 0xF800, 0x07E0, 0x001F, false);
+        ASSERT_TRUE(cache_.Create(&pf));
+        r_.SetTarget(screen_.data(), W, H, W, pf);
+        const uint8_t* t = cache_.Lookup(tex.get());
+        const uint8_t* m = cache_.Lookup(map.get());
+        const uint8_t* k = cache_.Lookup(mask.get());
+        const uint8_t* f = cache_.Lookup(fogged.get());
+        ASSERT_TRUE(t && m && k && f);
+        for (int mode : modes) {
+            SCOPED_TRACE((fiveFive ? "5-5-5 mode " : "5-6-5 mode ") + std::to_string(mode));
+            std::vector<uint16_t> result[2];
+            for (int plain = 0; plain < 2; ++plain) {
+                qvn_ForceGenericRasterRows(plain == 1);
+                SRandom faces{1234u + static_cast<uint32_t>(mode)};
+                screen_.resize(W * H);
+                for (uint16_t& p : screen_) p = static_cast<uint16_t>(faces(0, 65536));
+                for (int face = 0; face < 400; ++face) {
+                    const int n = face % 3 == 0 ? 4 : 3;
+                    // Every fifth face spans the screen; the others are small.
+                    const float size = face % 5 == 0 ? 330.0f : faces(2, 40);
+                    const float cx = faces(0, W), cy = faces(0, H);
+                    const float reach = face % 7 == 0 ? 40000.0f : 4.0f;
+                    for (int i = 0; i < n; ++i) {
+                        const float a = 6.2831853f * (static_cast<float>(i) + faces(0, 0.8f)) / n;
+                        verts_[i].m_Screen = {std::clamp(cx + size * std::cos(a), 0.0f, W - 1.0f),
+                                              std::clamp(cy - size * std::sin(a), 0.0f, H - 1.0f)};
+                        qvn_cCorner& c = poly_.m_Corner[i];
+                        c = qvn_cCorner();
+                        c.iz = faces(0.25f, 3.0f);
+                        c.u = faces(-reach, reach);
+                        c.v = faces(-reach, reach);
+                        c.uz = c.u * c.iz;
+                        c.vz = c.v * c.iz;
+                        c.eu = faces(-1, 2);
+                        c.ev = faces(-1, 2);
+                        c.euz = c.eu * c.iz;
+                        c.evz = c.ev * c.iz;
+                        // Fog from scene data stays below 1; wild values are clamped.
+                        const float fog = face % 4 == 0 ? faces(-0.5f, 1.5f) : faces(0, 0.99f);
+                        verts_[i].m_Shade.fogOverZ = fog * c.iz;
+                    }
+                    poly_.m_nVertexCount = n;
+                    if (mode == QVN_MODE_FOG)
+                        Fill(mode, f);
+                    else if (mode == QVN_MODE_MASK)
+                        Fill(mode, t, k);
+                    else
+                        Fill(mode, t, m);
+                }
+                result[plain] = screen_;
+            }
+            int differ = 0;
+            for (int i = 0; i < W * H; ++i) differ += result[0][i] != result[1][i];
+            EXPECT_EQ(differ, 0);
+        }
+    }
+    qvn_ForceGenericRasterRows(false);
+}
+
 TEST_F(Raster, EnvironmentFillIsAffine) {
     auto tex = Texture([](int, int) { return 0; });
     uint8_t* slot = cache_.Lookup(tex.get());
