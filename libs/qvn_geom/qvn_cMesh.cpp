@@ -6,7 +6,6 @@
 
 qvn_cFace::qvn_cFace(int vertexCount) : m_nVertexCount(vertexCount) {
     for (auto& p : m_pVertex) p = nullptr;
-    for (auto& f : m_bClip) f = 0;
 }
 
 void qvn_cBoundingBox::Set(const qvn_cVector& mn, const qvn_cVector& mx) {

@@ -63,7 +63,6 @@ public:
     float m_fDepth = 0.0f;
     qvn_cMaterial* m_pMaterial = nullptr;
     qvn_cMesh* m_pMesh = nullptr;
-    uint8_t m_bClip[QVN_CLIP_COUNT];
     int16_t m_nSequence = 0;
     qvn_cVertex* m_pVertex[kMaxVertices];
     qvn_cCorner m_Corner[kMaxVertices];

@@ -19,6 +19,18 @@ inline void Divide(qvn_cVertex* v, qvn_cCorner& c) {
 
 inline float Lerp(float a, float b, float t) { return a + (b - a) * t; }
 
+// Bit p set where flag p is not zero, without a branch per flag: the six
+// bytes side by side in a word, each byte's high bit set where it is not
+// zero, and one multiply gathering those bits into the top byte.
+inline uint32_t PlaneBits(const uint8_t (&flags)[QVN_CLIP_COUNT]) {
+    static_assert(QVN_CLIP_COUNT <= 8, "one byte of the word per flag");
+    uint64_t x = 0;
+    for (int p = 0; p < QVN_CLIP_COUNT; ++p) x |= static_cast<uint64_t>(flags[p]) << (8 * p);
+    const uint64_t low7 = 0x7F7F7F7F7F7F7F7Full;
+    const uint64_t high = (((x & low7) + low7) | x) & ~low7;
+    return static_cast<uint32_t>(((high >> 7) * 0x0102040810204080ull) >> 56);
+}
+
 }  // namespace
 
 qvn_cClipper::qvn_cClipper() : m_pIn(&m_Poly[0]), m_pOut(&m_Poly[1]) {
@@ -42,8 +54,7 @@ qvn_cFace* qvn_cClipper::Clip(qvn_cFace* face) {
     // One bit per plane the mesh needs: each corner's outside bits, all of
     // them ANDed (a plane every corner is outside of: nothing to draw) and
     // ORed (the planes to cut).
-    uint32_t planes = 0;
-    for (int p = 0; p < QVN_CLIP_COUNT; ++p) planes |= mesh->m_bClip[p] ? 1u << p : 0u;
+    const uint32_t planes = PlaneBits(mesh->m_bClip);
     constexpr uint32_t kNear = 1u << QVN_CLIP_NEAR, kFar = 1u << QVN_CLIP_FAR;
     constexpr uint32_t kScreen =
         (1u << QVN_CLIP_TOP) | (1u << QVN_CLIP_BOTTOM) | (1u << QVN_CLIP_LEFT) | (1u << QVN_CLIP_RIGHT);
@@ -72,8 +83,6 @@ qvn_cFace* qvn_cClipper::Clip(qvn_cFace* face) {
     // A corner behind the near plane is projected again once cut, and may
     // land beyond any screen edge.
     if (any & kNear) any |= kScreen;
-    uint8_t* flags = face->m_bClip;
-    for (int p = 0; p < QVN_CLIP_COUNT; ++p) flags[p] = (any >> p) & 1u;
 
     const bool depthClip = (any & (kNear | kFar)) != 0;
     const bool anyFlag = any != 0;
@@ -96,7 +105,7 @@ qvn_cFace* qvn_cClipper::Clip(qvn_cFace* face) {
         m_pIn->m_Corner[i] = face->m_Corner[i];
     }
 
-    if (flags[QVN_CLIP_NEAR]) {
+    if (any & kNear) {
         ClipNear();
         Swap();
     }
@@ -106,7 +115,7 @@ qvn_cFace* qvn_cClipper::Clip(qvn_cFace* face) {
     }
     static const int kScreenPlanes[4] = {QVN_CLIP_TOP, QVN_CLIP_BOTTOM, QVN_CLIP_LEFT, QVN_CLIP_RIGHT};
     for (int p : kScreenPlanes) {
-        if (!flags[p]) continue;
+        if (!(any & (1u << p))) continue;
         ClipScreen(p);
         Swap();
         if (m_pIn->m_nVertexCount == 0) return nullptr;
