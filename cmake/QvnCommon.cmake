@@ -11,7 +11,7 @@ if(QVN_FUZZ)
   add_compile_options(-fsanitize=fuzzer-no-link)
 endif()
 
-if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(i[3-6]86|x86)$" OR QVN_WIN32_I686)
+if((CMAKE_SYSTEM_PROCESSOR MATCHES "^(i[3-6]86|x86)$" AND NOT EMSCRIPTEN) OR QVN_WIN32_I686)
   # x87 intermediate precision would make float results differ from the
   # 64-bit builds; SSE2 keeps single precision single.
   add_compile_options(-msse2 -mfpmath=sse)

@@ -267,6 +267,7 @@ void SynthesizeChannelGeneric(SMP3Stream* s, int ch, int blockCode, int blockTyp
     SynthesizeChannelKernel(s, ch, blockCode, blockType, mixed, transformSubbands);
 }
 
+#if defined(__x86_64__) || defined(__i386__)
 __attribute__((target("avx2"))) void SynthesizeChannelAvx2(SMP3Stream* s, int ch, int blockCode, int blockType,
                                                            bool mixed, int transformSubbands) {
     SynthesizeChannelKernel(s, ch, blockCode, blockType, mixed, transformSubbands);
@@ -279,6 +280,14 @@ bool CpuHasAvx2() {
     }();
     return has;
 }
+#else
+// Elsewhere (WebAssembly) the one copy.
+void SynthesizeChannelAvx2(SMP3Stream* s, int ch, int blockCode, int blockType, bool mixed, int transformSubbands) {
+    SynthesizeChannelGeneric(s, ch, blockCode, blockType, mixed, transformSubbands);
+}
+
+bool CpuHasAvx2() { return false; }
+#endif
 
 }  // namespace
 

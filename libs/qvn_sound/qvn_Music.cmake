@@ -22,6 +22,8 @@ qvn_expose_headers(qvn_music ${QVN_MUSIC_DIR}/qvn_MP3Player.h ${QVN_MUSIC_DIR}/q
 target_link_libraries(qvn_music PUBLIC qvn_sound qvn_diagnostics qvn_capture qvn_resample)
 if(QVN_BACKEND STREQUAL "sdl2")
   target_link_libraries(qvn_music PUBLIC SDL2::SDL2 qvn_sdlcontext)
+elseif(QVN_BACKEND STREQUAL "web")
+  target_link_libraries(qvn_music PUBLIC qvn_web)
 else()
   target_link_libraries(qvn_music PUBLIC dsound dxguid winmm)
 endif()
