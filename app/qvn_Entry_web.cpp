@@ -3,6 +3,15 @@
 // system, datas/ beside the working folder.
 #include <string>
 
-#include "qvn_Main.h"
+#include <cstdio>
 
-int main(int argc, char** argv) { return qvn_ProgramMain(argc, argv, nullptr, 1, std::string()); }
+#include "qvn_Main.h"
+#include "qvn_Web.h"
+
+int main(int argc, char** argv) {
+    const int code = qvn_ProgramMain(argc, argv, nullptr, 1, std::string());
+    std::fflush(stdout);
+    std::fflush(stderr);
+    qvn_WebExited(code);
+    return code;
+}

@@ -47,3 +47,5 @@ EM_JS(void, qvn_WebMessage, (const char* caption, const char* text, int error), 
 });
 
 EM_JS(void, qvn_WebToggleFullscreen, (), { if (Module.qvnToggleFullscreen) Module.qvnToggleFullscreen(); });
+
+EM_JS(void, qvn_WebExited, (int code), { if (Module.qvnExited) Module.qvnExited(code); });

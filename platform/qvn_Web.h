@@ -34,6 +34,10 @@ void qvn_WebAudioStop();
 void qvn_WebMessage(const char* caption, const char* text, int error);
 // Full screen on or off, as the page's own button does.
 void qvn_WebToggleFullscreen();
+// The program's end and its exit code. The page cannot take the module's own
+// exit for it: with the frame loops unwinding to the browser, main's first
+// unwind looks like a return to the runtime.
+void qvn_WebExited(int code);
 }
 
 // The keys qvn_WebNextKey reports besides the viewer's ASCII ones.

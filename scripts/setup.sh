@@ -6,6 +6,8 @@ set -u
 
 QVN_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 QVN_JOBS=${QVN_JOBS:-$(nproc 2>/dev/null || echo 2)}
+# shellcheck source=web/build.sh
+. "$QVN_ROOT/scripts/web/build.sh"
 
 # What the native programs and their tools need (demo_hw draws through
 # OpenGL: libepoxy for the functions, EGL and Mesa for the headless context;

@@ -14,7 +14,9 @@ function(qvn_web_program target)
     -sMODULARIZE=1
     -sEXPORT_NAME=qvn_${target}
     -sINVOKE_RUN=0
-    -sEXIT_RUNTIME=1
+    # The runtime stays: main's first unwind to the browser must not end it.
+    # The end of the program comes through the page's qvnExited hook.
+    -sEXIT_RUNTIME=0
     -sFORCE_FILESYSTEM=1
     "-sEXPORTED_RUNTIME_METHODS=['callMain','FS','NODEFS']"
     -sENVIRONMENT=web,node

@@ -15,11 +15,7 @@ let exited = false;
 factory({
   print: (text) => process.stdout.write(text + '\n'),
   printErr: (text) => process.stderr.write(text + '\n'),
-  onExit: (code) => {
-    exited = true;
-    process.exitCode = code;
-  },
-  quit: (code) => {
+  qvnExited: (code) => {
     exited = true;
     process.exitCode = code;
   },

@@ -1,0 +1,251 @@
+// The web build in headless Chromium, served from build-web/dist on
+// 127.0.0.1:
+//  - the live page: a click starts it, frames that are not black reach the
+//    canvas, the sound context runs, Escape ends the show;
+//  - capture in the page: spans of both halves captured at 15 fps give the
+//    native capture's frames, CRC for CRC where the float maths agrees and at
+//    40 dB or better where the C library's maths differs;
+//  - your own files: a dropped data set with one picture replaced shows that
+//    picture.
+// Prints one line per check and "N passed, N failed" at the end.
+//   node tests/web/page_test.js ROOT [--shots DIR]
+'use strict';
+const fs = require('fs');
+const path = require('path');
+const http = require('http');
+const zlib = require('zlib');
+const { execFileSync } = require('child_process');
+
+const root = path.resolve(process.argv[2] || '.');
+const shots = process.argv.indexOf('--shots') > 0 ? process.argv[process.argv.indexOf('--shots') + 1] : null;
+const dist = path.join(root, 'build-web', 'dist');
+const puppeteer = require(path.join(root, 'build-web', 'node', 'node_modules', 'puppeteer-core'));
+const browserPath = ['/usr/bin/chromium-headless-shell', '/usr/bin/chromium'].find((p) => fs.existsSync(p));
+
+let passed = 0, failed = 0;
+function check(ok, what, detail) {
+  if (ok) ++passed;
+  else ++failed;
+  console.log((ok ? 'ok   ' : 'FAIL ') + what + (detail ? ': ' + detail : ''));
+}
+
+// ---- a static server for the built folder ----
+const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm', '.json': 'application/json' };
+function serve() {
+  const server = http.createServer((req, res) => {
+    const url = decodeURIComponent(new URL(req.url, 'http://x').pathname);
+    const file = path.join(dist, url === '/' ? 'index.html' : url);
+    if (!file.startsWith(dist) || !fs.existsSync(file) || fs.statSync(file).isDirectory()) {
+      res.writeHead(404);
+      res.end();
+      return;
+    }
+    res.writeHead(200, { 'Content-Type': types[path.extname(file)] || 'application/octet-stream' });
+    fs.createReadStream(file).pipe(res);
+  });
+  return new Promise((resolve) => server.listen(0, '127.0.0.1', () => resolve(server)));
+}
+
+// ---- frames: PNG (our writer's: 8-bit RGB, filter 0) to pixels, PSNR ----
+function readPng(file) {
+  const data = fs.readFileSync(file);
+  let at = 8, w = 0, h = 0;
+  const idat = [];
+  while (at < data.length) {
+    const len = data.readUInt32BE(at), type = data.toString('latin1', at + 4, at + 8);
+    if (type === 'IHDR') {
+      w = data.readUInt32BE(at + 8);
+      h = data.readUInt32BE(at + 12);
+    } else if (type === 'IDAT') {
+      idat.push(data.subarray(at + 8, at + 8 + len));
+    }
+    at += 12 + len;
+  }
+  const raw = zlib.inflateSync(Buffer.concat(idat));
+  const rgb = Buffer.alloc(w * h * 3);
+  for (let y = 0; y < h; ++y) raw.copy(rgb, y * w * 3, y * (w * 3 + 1) + 1, (y + 1) * (w * 3 + 1));
+  return { w, h, rgb };
+}
+function psnr(a, b) {
+  let sum = 0;
+  for (let i = 0; i < a.rgb.length; ++i) {
+    const d = a.rgb[i] - b.rgb[i];
+    sum += d * d;
+  }
+  if (sum === 0) return Infinity;
+  return 10 * Math.log10((255 * 255) / (sum / a.rgb.length));
+}
+function framesOf(text) {
+  const rows = new Map();
+  for (const line of text.split('\n')) {
+    if (!line || line.startsWith('#')) continue;
+    const f = line.split(/\s+/);
+    rows.set(Number(f[0]), { crc: f[4], part: f[5] });
+  }
+  return rows;
+}
+
+async function main() {
+  if (!browserPath) throw new Error('no headless Chromium (chromium-headless-shell) installed');
+  const server = await serve();
+  const base = 'http://127.0.0.1:' + server.address().port + '/';
+  const browser = await puppeteer.launch({
+    executablePath: browserPath,
+    headless: true,
+    args: ['--no-sandbox', '--autoplay-policy=no-user-gesture-required', '--use-gl=swiftshader', '--enable-unsafe-swiftshader'],
+  });
+  try {
+    await livePage(browser, base);
+    await captureSpans(browser, base);
+    await ownFiles(browser, base);
+  } finally {
+    await browser.close();
+    server.close();
+  }
+  console.log(passed + ' passed, ' + failed + ' failed');
+  process.exitCode = failed ? 1 : 0;
+}
+
+async function newPage(browser) {
+  const page = await browser.newPage();
+  await page.setViewport({ width: 960, height: 720 });
+  page.on('pageerror', (e) => console.log('page error: ' + e.message));
+  return page;
+}
+
+// The canvas's mean brightness and how many of its pixels are not black.
+function canvasLight(page) {
+  return page.evaluate(() => {
+    const c = document.getElementById('frame');
+    const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
+    let lit = 0, sum = 0;
+    for (let i = 0; i < d.length; i += 4) {
+      const v = d[i] + d[i + 1] + d[i + 2];
+      sum += v;
+      if (v > 30) ++lit;
+    }
+    return { lit, mean: sum / (d.length / 4) / 3 };
+  });
+}
+
+async function livePage(browser, base) {
+  const page = await newPage(browser);
+  await page.goto(base, { waitUntil: 'load' });
+  if (shots) await page.screenshot({ path: path.join(shots, 'web-start.png') });
+  check(await page.$eval('#hint', (e) => e.textContent.includes('Click')), 'the page waits for a click');
+  await page.click('#start');
+  // The titles fade in over the first seconds of the first half.
+  await page.waitForFunction(() => window.qvnPresented > 200, { timeout: 60000 });
+  const light = await canvasLight(page);
+  check(light.lit > 2000, 'frames that are not black reach the canvas', light.lit + ' lit pixels');
+  const state = await page.evaluate(() => window.qvnAudioState());
+  check(state === 'running', 'the sound context runs', state);
+  if (shots) await page.screenshot({ path: path.join(shots, 'web-titles.png') });
+  // The viewer's overlay comes and goes with Tab.
+  await page.keyboard.press('Tab');
+  await page.waitForFunction(() => document.getElementById('overlay').style.display === 'block', { timeout: 10000 })
+    .then(() => check(true, 'Tab shows the overlay'), () => check(false, 'Tab shows the overlay'));
+  if (shots) await page.screenshot({ path: path.join(shots, 'web-overlay.png') });
+  await page.keyboard.press('Escape');
+  await page.waitForFunction(() => window.qvnShowEnded === true, { timeout: 20000 })
+    .then(() => check(true, 'Escape ends the show'), () => check(false, 'Escape ends the show'));
+  await page.close();
+}
+
+// A span of the show captured natively and in the page, PNGs of every frame.
+async function captureSpan(browser, base, where, ms, work) {
+  const native = path.join(work, 'native-' + where), inPage = path.join(work, 'page-' + where);
+  fs.mkdirSync(inPage, { recursive: true });
+  execFileSync(path.join(root, 'build', 'demo_sw'),
+    ['--capture', native, '--fps', '15', '--start', where, '--quit-at', String(ms), '--frames', '0:'],
+    { cwd: root, stdio: 'ignore' });
+  const page = await newPage(browser);
+  await page.goto(base + '?capture&program=demo_sw&fps=15&frames=0:&start=' + where + '&quitat=' + ms, { waitUntil: 'load' });
+  await page.waitForFunction(() => document.title === 'done', { timeout: 300000 });
+  const files = await page.evaluate(() => {
+    const FS = window.qvnModule.FS;
+    const out = {};
+    for (const n of FS.readdir('/cap')) if (n.endsWith('.png')) out[n] = Array.from(FS.readFile('/cap/' + n));
+    return { frames: window.qvnFrames, pngs: out };
+  });
+  fs.writeFileSync(path.join(inPage, 'frames.txt'), files.frames);
+  for (const [n, bytes] of Object.entries(files.pngs)) fs.writeFileSync(path.join(inPage, n), Buffer.from(bytes));
+  await page.close();
+  return { native, inPage };
+}
+
+async function captureSpans(browser, base) {
+  const work = fs.mkdtempSync('/tmp/qvn-web-');
+  const spans = [['titles', 3000], ['pillars', 3000], ['tube', 3000], ['metaballs', 3000], ['scroller', 3000]];
+  let same = 0, close = 0, all = 0, worst = Infinity;
+  for (const [where, ms] of spans) {
+    const { native, inPage } = await captureSpan(browser, base, where, ms, work);
+    const a = framesOf(fs.readFileSync(path.join(native, 'frames.txt'), 'utf8'));
+    const b = framesOf(fs.readFileSync(path.join(inPage, 'frames.txt'), 'utf8'));
+    check(a.size > 40 && a.size === b.size, where + ': the page captures the native frames', b.size + ' of ' + a.size);
+    let spanSame = 0, spanWorst = Infinity;
+    for (const [n, row] of a) {
+      const other = b.get(n);
+      if (!other) continue;
+      ++all;
+      if (other.crc === row.crc) {
+        ++same;
+        ++spanSame;
+        continue;
+      }
+      const name = 'frame_' + String(n).padStart(6, '0') + '.png';
+      const p = psnr(readPng(path.join(native, name)), readPng(path.join(inPage, name)));
+      spanWorst = Math.min(spanWorst, p);
+      if (p >= 40) ++close;
+    }
+    worst = Math.min(worst, spanWorst);
+    check(spanWorst >= 40, where + ': frames that differ stay within 40 dB',
+      spanSame + ' of ' + a.size + ' identical, worst ' + (spanWorst === Infinity ? 'none differ' : spanWorst.toFixed(1) + ' dB'));
+  }
+  console.log('     capture in the page: ' + same + ' of ' + all + ' frames CRC for CRC, ' + close +
+    ' more within 40 dB, worst ' + (worst === Infinity ? '-' : worst.toFixed(1) + ' dB'));
+  fs.rmSync(work, { recursive: true, force: true });
+}
+
+// The default data set with the loading screen's picture replaced by
+// another of the same size (the generator's, with another seed), handed to
+// the page as a drop hands it over: the loading screen shows the new one.
+async function ownFiles(browser, base) {
+  const url = base + '?capture&program=demo_sw&fps=15&frames=10:10&quitat=1000';
+  const page = await newPage(browser);
+  await page.goto(url, { waitUntil: 'load' });
+  await page.waitForFunction(() => document.title === 'done', { timeout: 120000 });
+  const before = await page.evaluate(() => Array.from(window.qvnModule.FS.readFile('/cap/frame_000010.png')));
+  await page.close();
+
+  const work = fs.mkdtempSync('/tmp/qvn-web-');
+  execFileSync(path.join(root, 'build', 'tools', 'mkdatas', 'mkdatas'), [work, '--seed', '7', '--only', 'loading.jpg'],
+    { stdio: 'ignore' });
+  const datas = path.join(root, 'datas');
+  const files = {};
+  for (const n of fs.readdirSync(datas)) {
+    if (fs.statSync(path.join(datas, n)).isFile()) files[n] = fs.readFileSync(path.join(datas, n)).toString('base64');
+  }
+  files['loading.jpg'] = fs.readFileSync(path.join(work, 'loading.jpg')).toString('base64');
+  fs.rmSync(work, { recursive: true, force: true });
+
+  const own = await newPage(browser);
+  await own.evaluateOnNewDocument(() => { window.qvnHoldCapture = true; });
+  await own.goto(url, { waitUntil: 'load' });
+  await own.evaluate((files) => {
+    const map = new Map();
+    for (const [n, b64] of Object.entries(files)) map.set(n, Uint8Array.from(atob(b64), (c) => c.charCodeAt(0)));
+    window.qvnUseFiles(map);
+    window.qvnReleaseCapture();
+  }, files);
+  await own.waitForFunction(() => document.title === 'done', { timeout: 120000 });
+  const after = await own.evaluate(() => Array.from(window.qvnModule.FS.readFile('/cap/frame_000010.png')));
+  await own.close();
+  check(Buffer.compare(Buffer.from(before), Buffer.from(after)) !== 0, 'a dropped data set plays its own picture');
+}
+
+main().catch((e) => {
+  console.log('FAIL ' + (e && e.stack || e));
+  console.log(passed + ' passed, ' + (failed + 1) + ' failed');
+  process.exitCode = 1;
+});
