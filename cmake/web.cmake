@@ -12,3 +12,7 @@ if(ZLIB_ROOT)
   set(ZLIB_INCLUDE_DIR ${ZLIB_ROOT}/include CACHE PATH "")
   set(ZLIB_LIBRARY ${ZLIB_ROOT}/lib/libz.a CACHE FILEPATH "")
 endif()
+# WebAssembly's 128-bit SIMD, with the SSE2 intrinsics the engine's vector
+# paths are written in mapped onto it (the same lane-by-lane IEEE operations).
+set(CMAKE_C_FLAGS_INIT "-msimd128 -msse2")
+set(CMAKE_CXX_FLAGS_INIT "-msimd128 -msse2")

@@ -427,7 +427,7 @@ inline uint32_t Advance(int32_t c, int32_t d, int columns) {
 
 bool qvn_ForceGenericRasterRows(bool force) {
     g_bForceGenericRows = false;
-    const bool avx2 = RowsUseAvx2();
+    [[maybe_unused]] const bool avx2 = RowsUseAvx2();
     g_bForceGenericRows = force;
     return avx2;
 }
@@ -614,9 +614,9 @@ void qvn_cSoftRenderer::FillPerspective(const qvn_cFace* poly, const Add& add) {
     alignas(16) uint32_t coords[kCoords][2];
     int rowCount = 0, coordCount = 0;
 
-    const bool avx2 = RowsUseAvx2();
+    [[maybe_unused]] const bool avx2 = RowsUseAvx2();
     // Below six pixels the lanes' set-up costs more than the plain loop.
-    constexpr int kWideRun = 6;
+    [[maybe_unused]] constexpr int kWideRun = 6;
     auto draw = [&](const SRow& r) {
         uint16_t* dst = r.dst;
         int count = r.count;
