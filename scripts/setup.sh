@@ -86,6 +86,11 @@ qvn_setup() {
     qvn_build build "$QVN_PLAY_TARGETS" || return 1
   fi
   qvn_make_datas || return 1
+  if [ "$mode" = test ]; then
+    # The browser build and what its test drives it with.
+    qvn_web_build || return 1
+    qvn_web_test_tools || return 1
+  fi
   return 0
 }
 

@@ -38,6 +38,19 @@ PY
   echo "== the web build is in $dist (any static host serves it as it is)"
 }
 
+# What the page's test needs: headless Chromium from Debian, and
+# puppeteer-core from npm (which downloads no browser) in build-web/node.
+qvn_web_test_tools() {
+  qvn_install_packages chromium-headless-shell || return 1
+  # npm comes with some Node installations and is a package of its own in others.
+  command -v npm >/dev/null || qvn_install_packages npm || return 1
+  local dir="$QVN_ROOT/build-web/node"
+  [ -d "$dir/node_modules/puppeteer-core" ] && return 0
+  mkdir -p "$dir"
+  echo "== installing puppeteer-core for the page's test"
+  (cd "$dir" && npm install --no-audit --no-fund --loglevel=error puppeteer-core@24 >/dev/null) || return 1
+}
+
 # qvn_web_serve [PORT]: serves build-web/dist on 127.0.0.1 until interrupted.
 qvn_web_serve() {
   local port=${1:-8320}

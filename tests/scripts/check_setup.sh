@@ -21,8 +21,9 @@ mkdir -p "$work"
 # program that says it ran.
 scratch_root() {
   local root=$1 body=$2
-  mkdir -p "$root/scripts" "$root/build/tools/mkdatas"
+  mkdir -p "$root/scripts/web" "$root/build/tools/mkdatas"
   cp "$src/scripts/setup.sh" "$root/scripts/setup.sh"
+  cp "$src/scripts/web/build.sh" "$root/scripts/web/build.sh"
   cp "$src/play.sh" "$root/play.sh"
   printf '#!/usr/bin/env bash\n%s\n' "$body" > "$root/build/tools/mkdatas/mkdatas"
   printf '#!/usr/bin/env bash\necho "the show started"\n' > "$root/build/demo_sw"
@@ -38,6 +39,8 @@ run_setup() {
     QVN_ROOT=$root
     qvn_install_packages() { :; }
     qvn_build() { echo "$1 $2" >> "$QVN_ROOT/targets.txt"; }
+    qvn_web_build() { echo "build-web demo_sw" >> "$QVN_ROOT/targets.txt"; }
+    qvn_web_test_tools() { :; }
     qvn_setup "$mode"
   )
 }
