@@ -83,8 +83,12 @@
   layout();
 
   window.qvnPresented = 0;
+  // When each of the last frames reached the canvas (for the page's test).
+  window.qvnPresentTimes = [];
   function present(pixels, width, height) {
     ++window.qvnPresented;
+    window.qvnPresentTimes.push(performance.now());
+    if (window.qvnPresentTimes.length > 1200) window.qvnPresentTimes.splice(0, 600);
     if (frameImage.width !== width || frameImage.height !== height) {
       frameCanvas.width = width;
       frameCanvas.height = height;
