@@ -33,9 +33,7 @@ endif()
 
 # demo_hw: the same show with the 3D scenes on OpenGL (SDL2 desktops and the
 # headless capture mode) or on Direct3D (Windows, live and capture).
-if(QVN_BACKEND STREQUAL "web")
-  # Not yet: its OpenGL screen comes to the browser on WebGL 2.
-elseif(QVN_BACKEND STREQUAL "sdl2")
+if(QVN_BACKEND MATCHES "^(sdl2|web)$")
   add_executable(demo_hw qvn_Entry_${QVN_BACKEND}.cpp qvn_DemoHw.cpp)
   target_link_libraries(demo_hw PRIVATE qvn_parts qvn_app qvn_render_gl qvn_gl qvn_render qvn_material qvn_geom qvn_importer)
 else()
@@ -44,7 +42,9 @@ else()
     qvn_material qvn_geom qvn_importer)
   target_link_options(demo_hw PRIVATE -mwindows)
 endif()
-if(TARGET demo_hw)
-  qvn_warnings(demo_hw)
-  set_target_properties(demo_hw PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR})
+qvn_warnings(demo_hw)
+set_target_properties(demo_hw PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR})
+if(QVN_BACKEND STREQUAL "web")
+  qvn_web_program(demo_hw)
+  target_link_options(demo_hw PRIVATE -sUSE_WEBGL2=1 -sFULL_ES3=1)
 endif()

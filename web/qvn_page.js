@@ -8,7 +8,7 @@
 
 (function () {
   const params = new URLSearchParams(location.search);
-  const programs = ['demo_sw'];
+  const programs = ['demo_sw', 'demo_hw'];
   const program = programs.includes(params.get('program')) ? params.get('program') : 'demo_sw';
   const capture = params.has('capture');
   const $ = (id) => document.getElementById(id);
@@ -281,7 +281,7 @@
       printErr: (t) => console.warn(t),
       qvnExited: (code) => start.exit(code),
       qvnTickMs: capture ? undefined : tickMs,
-      qvnPresent: capture ? undefined : present,
+      qvnPresent: present,
       qvnOverlay: overlay,
       qvnWaitFrame: () => new Promise((resolve) => requestAnimationFrame(() => resolve())),
       qvnNextKey: () => (keys.length ? keys.shift() : 0),

@@ -1,6 +1,6 @@
 #include "qvn_GLDevice.h"
 
-#include <epoxy/gl.h>
+#include "qvn_GLApi.h"
 
 #include <cstring>
 
@@ -39,7 +39,7 @@ void main() {
 )";
 
 GLuint Compile(GLenum kind, const char* body, std::string* log) {
-    const char* header = epoxy_is_desktop_gl() ? "#version 330 core\n"
+    const char* header = qvn_GLIsDesktop() ? "#version 330 core\n"
                                                : "#version 300 es\nprecision highp float;\nprecision highp int;\n";
     GLuint shader = glCreateShader(kind);
     const char* parts[2] = {header, body};
@@ -79,7 +79,7 @@ bool qvn_cGLDevice::Init(int width, int height) {
     Shutdown();
     m_Error.clear();
     if (width <= 0 || height <= 0) return Fail("bad target size");
-    if (epoxy_gl_version() < (epoxy_is_desktop_gl() ? 33 : 30)) return Fail("needs GLES 3 or GL 3.3");
+    if (qvn_GLVersion() < (qvn_GLIsDesktop() ? 33 : 30)) return Fail("needs GLES 3 or GL 3.3");
     m_nWidth = width;
     m_nHeight = height;
 
@@ -99,7 +99,7 @@ bool qvn_cGLDevice::Init(int width, int height) {
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, m_nDepth);
     if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE)
         return Fail("the RGB565 + 16-bit depth target is not supported");
-    if (!epoxy_is_desktop_gl()) {
+    if (!qvn_GLIsDesktop()) {
         // GLES reads back in RGBA8 always, and in one more format of the
         // implementation's choice; Mesa offers packed 5-6-5 for this target.
         GLint format = 0, type = 0;

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The browser build, sourced by setup.sh: Emscripten and zlib (from Debian's
 # source package), the programs, and the folder a static server serves:
-#   build-web/dist/  index.html, the page's scripts, demo_sw.js + .wasm, datas/
+#   build-web/dist/  index.html, the page's scripts, demo_sw and demo_hw (.js + .wasm), datas/
 set -u
 
 QVN_PACKAGES_WEB="emscripten dpkg-dev node-acorn python3"
@@ -20,11 +20,12 @@ qvn_web_build() {
   cmake -S "$QVN_ROOT" -B "$web/cmake" -DCMAKE_TOOLCHAIN_FILE="$QVN_ROOT/cmake/web.cmake" \
     -DZLIB_ROOT="$web/deps" -DCMAKE_BUILD_TYPE=Release >"$web/configure.log" 2>&1 ||
     { cat "$web/configure.log"; return 1; }
-  cmake --build "$web/cmake" -j "$QVN_JOBS" --target demo_sw || return 1
+  cmake --build "$web/cmake" -j "$QVN_JOBS" --target demo_sw demo_hw || return 1
   rm -rf "$dist.tmp"
   mkdir -p "$dist.tmp/datas"
   cp "$QVN_ROOT"/web/index.html "$QVN_ROOT"/web/qvn_page.js "$QVN_ROOT"/web/qvn_zip.js "$dist.tmp/" || return 1
-  cp "$web"/cmake/demo_sw.js "$web"/cmake/demo_sw.wasm "$dist.tmp/" || return 1
+  cp "$web"/cmake/demo_sw.js "$web"/cmake/demo_sw.wasm "$web"/cmake/demo_hw.js "$web"/cmake/demo_hw.wasm "$dist.tmp/" ||
+    return 1
   cp -r "$QVN_ROOT"/datas/. "$dist.tmp/datas/" || return 1
   python3 - "$dist.tmp/datas" <<'PY' || return 1
 import json, os, sys
