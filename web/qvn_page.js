@@ -278,7 +278,16 @@
     const exited = new Promise((resolve) => { start.exit = resolve; });
     const module = await window['qvn_' + chosen]({
       print: (t) => console.log(t),
-      printErr: (t) => console.warn(t),
+      // What the program tells its user (a missing or refused file, a half
+      // skipped) goes on the page as on the desktop's terminal.
+      printErr: (t) => {
+        console.warn(t);
+        const said = /^demo_(sw|hw): (.*)$/.exec(t);
+        if (said) {
+          message.said = (message.said ? message.said + '\n' : '') + said[2];
+          message(chosen, message.said, true);
+        }
+      },
       qvnExited: (code) => start.exit(code),
       qvnTickMs: capture ? undefined : tickMs,
       qvnPresent: present,

@@ -155,6 +155,28 @@ async function livePage(browser, base) {
   await page.waitForFunction(() => document.getElementById('overlay').style.display === 'block', { timeout: 10000 })
     .then(() => check(true, 'Tab shows the overlay'), () => check(false, 'Tab shows the overlay'));
   if (shots) await page.screenshot({ path: path.join(shots, 'web-overlay.png') });
+  // Hidden for two seconds: the sound pauses, and with it the show's clock
+  // (the clock of what is heard); shown again, both go on together.
+  const clock = () => page.evaluate(() => window.qvnModule.qvnTickMs());
+  await page.evaluate(() => {
+    Object.defineProperty(document, 'hidden', { configurable: true, get: () => true });
+    document.dispatchEvent(new Event('visibilitychange'));
+  });
+  await new Promise((r) => setTimeout(r, 300));
+  const hiddenAt = await clock();
+  await new Promise((r) => setTimeout(r, 2000));
+  const hiddenMoved = (await clock()) - hiddenAt;
+  await page.evaluate(() => {
+    Object.defineProperty(document, 'hidden', { configurable: true, get: () => false });
+    document.dispatchEvent(new Event('visibilitychange'));
+  });
+  await new Promise((r) => setTimeout(r, 500));
+  const shownAt = await clock();
+  await new Promise((r) => setTimeout(r, 1000));
+  const shownMoved = (await clock()) - shownAt;
+  check(hiddenMoved < 100 && shownMoved > 700 && shownMoved < 1300,
+    'a hidden page pauses the show with its sound, and both go on when it is shown',
+    'clock moved ' + hiddenMoved.toFixed(0) + ' ms in 2 s hidden, ' + shownMoved.toFixed(0) + ' ms in 1 s shown');
   await page.keyboard.press('Escape');
   await page.waitForFunction(() => window.qvnShowEnded === true, { timeout: 20000 })
     .then(() => check(true, 'Escape ends the show'), () => check(false, 'Escape ends the show'));
@@ -267,6 +289,23 @@ async function ownFiles(browser, base) {
   const after = await own.evaluate(() => Array.from(window.qvnModule.FS.readFile('/cap/frame_000010.png')));
   await own.close();
   check(Buffer.compare(Buffer.from(before), Buffer.from(after)) !== 0, 'a dropped data set plays its own picture');
+
+  // The same set without the first track: the page says what the desktop
+  // program says, and the show goes on to the second half.
+  delete files['fantom.mp3'];
+  const missing = await newPage(browser);
+  await missing.evaluateOnNewDocument(() => { window.qvnHoldCapture = true; });
+  await missing.goto(base + '?capture&program=demo_sw&fps=15&frames=none&quitat=2000', { waitUntil: 'load' });
+  await missing.evaluate((files) => {
+    const map = new Map();
+    for (const [n, b64] of Object.entries(files)) map.set(n, Uint8Array.from(atob(b64), (c) => c.charCodeAt(0)));
+    window.qvnUseFiles(map);
+    window.qvnReleaseCapture();
+  }, files);
+  await missing.waitForFunction(() => document.title === 'done', { timeout: 120000 });
+  const said = await missing.$eval('#message', (e) => e.textContent);
+  check(/fantom\.mp3 is missing: half 1 is skipped/.test(said), 'a missing file is named on the page', said.slice(0, 90));
+  await missing.close();
 }
 
 main().catch((e) => {
