@@ -5,39 +5,20 @@
 // refreshes at 60 Hz).
 //   node bench/web/bench_page.js ROOT [PART ...]     (default: titles tube chromatunnel metaballs scroller)
 'use strict';
-const fs = require('fs');
 const path = require('path');
-const http = require('http');
 
 const root = path.resolve(process.argv[2] || '.');
 const parts = process.argv.length > 3 ? process.argv.slice(3) : ['titles', 'tube', 'chromatunnel', 'metaballs', 'scroller'];
-const dist = path.join(root, 'build-web', 'dist');
-const puppeteer = require(path.join(root, 'build-web', 'node', 'node_modules', 'puppeteer-core'));
-const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm', '.json': 'application/json' };
+const { serveDist, launchBrowser } = require(path.join(root, 'tests', 'web', 'serve_dist'));
 
 (async () => {
-  const server = http.createServer((req, res) => {
-    const url = decodeURIComponent(new URL(req.url, 'http://x').pathname);
-    const file = path.join(dist, url === '/' ? 'index.html' : url);
-    if (!file.startsWith(dist) || !fs.existsSync(file) || fs.statSync(file).isDirectory()) {
-      res.writeHead(404);
-      res.end();
-      return;
-    }
-    res.writeHead(200, { 'Content-Type': types[path.extname(file)] || 'application/octet-stream' });
-    fs.createReadStream(file).pipe(res);
-  });
-  await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
-  const browser = await puppeteer.launch({
-    executablePath: '/usr/bin/chromium-headless-shell',
-    headless: true,
-    args: ['--no-sandbox', '--autoplay-policy=no-user-gesture-required'],
-  });
+  const { server, base } = await serveDist(root);
+  const browser = await launchBrowser(root);
   console.log('part              frames  median ms  p99 ms  worst ms  late');
   for (const part of parts) {
     const page = await browser.newPage();
     await page.setViewport({ width: 960, height: 720 });
-    await page.goto('http://127.0.0.1:' + server.address().port + '/?start=' + part, { waitUntil: 'load' });
+    await page.goto(base + '?start=' + part, { waitUntil: 'load' });
     await page.click('#start');
     await page.waitForFunction(() => window.qvnPresented > 60, { timeout: 120000 });
     await page.evaluate(() => { window.qvnPresentTimes.length = 0; });

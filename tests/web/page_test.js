@@ -12,38 +12,18 @@
 'use strict';
 const fs = require('fs');
 const path = require('path');
-const http = require('http');
 const zlib = require('zlib');
 const { execFileSync } = require('child_process');
 
 const root = path.resolve(process.argv[2] || '.');
 const shots = process.argv.indexOf('--shots') > 0 ? process.argv[process.argv.indexOf('--shots') + 1] : null;
-const dist = path.join(root, 'build-web', 'dist');
-const puppeteer = require(path.join(root, 'build-web', 'node', 'node_modules', 'puppeteer-core'));
-const browserPath = ['/usr/bin/chromium-headless-shell', '/usr/bin/chromium'].find((p) => fs.existsSync(p));
+const { serveDist, launchBrowser } = require('./serve_dist');
 
 let passed = 0, failed = 0;
 function check(ok, what, detail) {
   if (ok) ++passed;
   else ++failed;
   console.log((ok ? 'ok   ' : 'FAIL ') + what + (detail ? ': ' + detail : ''));
-}
-
-// ---- a static server for the built folder ----
-const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm', '.json': 'application/json' };
-function serve() {
-  const server = http.createServer((req, res) => {
-    const url = decodeURIComponent(new URL(req.url, 'http://x').pathname);
-    const file = path.join(dist, url === '/' ? 'index.html' : url);
-    if (!file.startsWith(dist) || !fs.existsSync(file) || fs.statSync(file).isDirectory()) {
-      res.writeHead(404);
-      res.end();
-      return;
-    }
-    res.writeHead(200, { 'Content-Type': types[path.extname(file)] || 'application/octet-stream' });
-    fs.createReadStream(file).pipe(res);
-  });
-  return new Promise((resolve) => server.listen(0, '127.0.0.1', () => resolve(server)));
 }
 
 // ---- frames: PNG (our writer's: 8-bit RGB, filter 0) to pixels, PSNR ----
@@ -86,14 +66,8 @@ function framesOf(text) {
 }
 
 async function main() {
-  if (!browserPath) throw new Error('no headless Chromium (chromium-headless-shell) installed');
-  const server = await serve();
-  const base = 'http://127.0.0.1:' + server.address().port + '/';
-  const browser = await puppeteer.launch({
-    executablePath: browserPath,
-    headless: true,
-    args: ['--no-sandbox', '--autoplay-policy=no-user-gesture-required', '--use-gl=swiftshader', '--enable-unsafe-swiftshader'],
-  });
+  const { server, base } = await serveDist(root);
+  const browser = await launchBrowser(root);
   try {
     await livePage(browser, base);
     await liveHw(browser, base);
