@@ -110,5 +110,6 @@
     }
     return withinDatas(zipped.length ? zipped : files);
   };
-  window.qvnReadZip = readZip;
+  // A zip's bytes (an ArrayBuffer) to the same map as a drop gives.
+  window.qvnDatasFromZip = async (buffer) => withinDatas(await readZip(buffer));
 })();
