@@ -78,7 +78,19 @@ const qvn_SOverlayPicture* Overlay() {
     static std::chrono::steady_clock::time_point windowStart = std::chrono::steady_clock::now();
     static int framesInWindow = 0;
     static double fps = 0.0;
-    if (!qvn_viewer::OverlayShown()) return nullptr;
+    static bool shown = false;
+    if (!qvn_viewer::OverlayShown()) {
+        shown = false;
+        return nullptr;
+    }
+    // The rate is counted from when the overlay appears: frames before it
+    // were not counted, and would make the first reading far too low.
+    if (!shown) {
+        shown = true;
+        windowStart = std::chrono::steady_clock::now();
+        framesInWindow = 0;
+        fps = 0.0;
+    }
     if (!qvn_viewer::Paused()) {
         ++framesInWindow;
         const auto now = std::chrono::steady_clock::now();
@@ -104,6 +116,7 @@ const qvn_SOverlayPicture* Overlay() {
     }
     char status[32];
     if (qvn_viewer::Paused()) std::snprintf(status, sizeof status, "PAUSED");
+    else if (fps <= 0.0) std::snprintf(status, sizeof status, "--.- FPS");
     else std::snprintf(status, sizeof status, "%.1f FPS", fps);
     const std::string line1 = std::string(time) + "  " + part;
     const std::string line2 = std::string(status) + (qvn_viewer::LoopPart() ? "  LOOP" : "");
