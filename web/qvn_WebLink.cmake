@@ -2,7 +2,7 @@
 # demo_sw.wasm), made by a factory the page calls with its hooks, run when the
 # page has put the data files in the module's file system.
 function(qvn_web_program target)
-  target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/platform/qvn_Web.cpp)
+  target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/platform/qvn_Web_web.cpp)
   target_link_options(${target} PRIVATE
     # The show's nested frame loops stay as they are: at each flip the
     # program unwinds to the browser and carries on at its next frame.

@@ -1,6 +1,6 @@
 #include "qvn_GLDevice.h"
 
-#include "qvn_GLApi.h"
+#include "qvn_GLApi_gl.h"
 
 #include <cstring>
 
