@@ -128,6 +128,8 @@ int qvn_ProgramMain(int argc, const char* const* argv, void* hInstance, int nCmd
     }
     g_pszDisplayDevice = options.displayDevice.c_str();
     g_nDisplayScale = options.scale;
+    g_eDisplayFilter = options.filter;
+    g_bDisplayDesktop = options.desktop;
     FindDataDir(options, exeDir);
 
     std::unique_ptr<qvn_cVideoExport> video;

@@ -65,6 +65,14 @@ bool qvn_ParseOptions(int argc, const char* const* argv, qvn_SOptions* o, std::s
                 return false;
             }
             o->windowed = true;
+        } else if (!std::strcmp(arg, "--filter")) {
+            if (!value(&v)) return false;
+            if (!qvn_ParseFilter(v, &o->filter)) {
+                *error = std::string("--filter ") + v + ": the filters are nearest, sharp and crt";
+                return false;
+            }
+        } else if (!std::strcmp(arg, "--desktop")) {
+            o->desktop = true;
         } else if (!std::strcmp(arg, "--log")) {
             if (!value(&v)) return false;
             o->logPath = v;
@@ -175,6 +183,11 @@ const char* qvn_UsageText() {
            "Display:\n"
            "  --window              play in a window (640 x 480) instead of full screen\n"
            "  --scale N             window of N x 320 by N x 240 pixels (implies --window)\n"
+           "  --filter NAME         the picture's look: nearest (whole-number blocks, the default), sharp\n"
+           "                        (fills the screen at 4:3, edges blended over one screen pixel) or\n"
+           "                        crt (scanlines and a light mask); --video takes it too\n"
+           "  --desktop             keep the desktop's display mode, the frame scaled and centred (what\n"
+           "                        full screen always does outside Windows)\n"
            "  --display-device NAME the display device to open (default \"display\")\n"
            "Data and diagnostics:\n"
            "  --datas DIR           read the show's files from DIR instead of datas/\n"

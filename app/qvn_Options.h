@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "qvn_Keys.h"
+#include "qvn_PictureFilter.h"
 #include "qvn_StartPoint.h"
 
 struct qvn_SOptions {
@@ -15,6 +16,9 @@ struct qvn_SOptions {
     bool verbose = false;
     bool windowed = false;
     int scale = 0;
+    qvn_eFilter filter = qvn_eFilter::kNearest;
+    // Windows: the desktop's mode, the frame scaled (the SDL2 screens always are).
+    bool desktop = false;
     std::string logPath;
     std::string datasDir;
     std::string displayDevice = "display";

@@ -105,3 +105,5 @@ qvn_cEngDisplay::qvn_cEngDisplay()
       m_pClipper(nullptr), m_rcSrc{0, 0, 0, 0}, m_rcDst{0, 0, 0, 0}, m_pBackend(nullptr) {}
 
 int g_nDisplayScale = 0;
+qvn_eFilter g_eDisplayFilter = qvn_eFilter::kNearest;
+bool g_bDisplayDesktop = false;

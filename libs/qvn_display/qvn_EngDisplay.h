@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "qvn_PictureFilter.h"
 #include "qvn_PixelFormat.h"
 
 struct qvn_SOverlayPicture;
@@ -170,3 +171,11 @@ extern const char* g_pszDisplayDevice;
 
 // Windowed mode: the client area is this many times 320 x 240 (0: 640 x 480).
 extern int g_nDisplayScale;
+
+// The look of the frame on the screen (--filter); the exact screenshot and
+// the capture's frames never have it.
+extern qvn_eFilter g_eDisplayFilter;
+
+// Keep the desktop's display mode and show the frame scaled in a borderless
+// full-screen window (--desktop; what the SDL2 screens always do).
+extern bool g_bDisplayDesktop;
