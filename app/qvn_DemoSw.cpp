@@ -1,6 +1,10 @@
 // demo_sw: the show with the software rasteriser.
 #include "qvn_Display_capture.h"
 #include "qvn_EngDisplay.h"
+#include "qvn_ErrorLog.h"
+#if QVN_GL_SCREEN
+#include "qvn_DisplayGL.h"
+#endif
 #include "qvn_Main.h"
 #include "qvn_ShowParts.h"
 #include "qvn_cScene.h"
@@ -9,7 +13,23 @@
 
 const char* const kQvnProgramName = "demo_sw";
 
-static qvn_cEngDisplay* CreateScreen() { return new qvn_cEngDisplay; }
+// The SDL renderer shows the frame nearest only; the other looks are fragment
+// shaders, so for those the frame goes to the screen through GL when there is
+// GL to be had.
+static qvn_cEngDisplay* CreateScreen() {
+    if (g_eDisplayFilter != qvn_eFilter::kNearest) {
+#if QVN_GL_SCREEN
+        std::string why;
+        if (qvn_ScreenGLAvailable(&why)) return new qvn_cScreenGLDisplay(true);
+        LogNotice("--filter %s needs OpenGL, which is not available here (%s); the picture is shown nearest.\n",
+                  qvn_FilterName(g_eDisplayFilter), why.c_str());
+#else
+        LogNotice("--filter %s is not offered by this build's screen; the picture is shown nearest.\n",
+                  qvn_FilterName(g_eDisplayFilter));
+#endif
+    }
+    return new qvn_cEngDisplay;
+}
 static qvn_cEngDisplay* CreateCaptureScreen() { return new qvn_cCaptureDisplay; }
 // The renderer made last: the application makes the texture store after it
 // (at start-up and when the show is played again), and the store is handed

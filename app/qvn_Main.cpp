@@ -77,6 +77,7 @@ static std::unique_ptr<qvn_cVideoExport> OpenVideo(const qvn_SOptions& options) 
     qvn_SVideoSettings settings;
     settings.path = options.videoPath;
     settings.scale = options.videoScale;
+    settings.filter = options.filter;
     settings.fps = options.fps;
     settings.plannedMs = qvn_VideoPlannedMs(options.start, options.stop, options.quitAtMs);
     settings.progress = true;

@@ -20,6 +20,11 @@ qvn_warnings(qvn_app)
 
 add_executable(demo_sw qvn_Entry_${QVN_BACKEND}.cpp qvn_DemoSw.cpp)
 target_link_libraries(demo_sw PRIVATE qvn_parts qvn_app qvn_render qvn_material qvn_geom qvn_importer)
+if(QVN_BACKEND STREQUAL "sdl2")
+  # The sharp and crt looks go through the GL screen.
+  target_link_libraries(demo_sw PRIVATE qvn_gl)
+  target_compile_definitions(demo_sw PRIVATE QVN_GL_SCREEN=1)
+endif()
 qvn_warnings(demo_sw)
 if(QVN_BACKEND STREQUAL "win32")
   target_link_options(demo_sw PRIVATE -mwindows)

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "qvn_Capture.h"
+#include "qvn_PictureFilter.h"
 
 enum class qvn_eVideoContainer { kUnknown, kMkv, kMp4 };
 
@@ -25,6 +26,8 @@ constexpr int kQvnVideoMaxScale = 8;
 struct qvn_SVideoSettings {
     std::string path;
     int scale = 4;
+    // The frame's look (--filter): nearest keeps each pixel an exact block.
+    qvn_eFilter filter = qvn_eFilter::kNearest;
     int fps = 60;
     // The run's planned length (for the progress line; -1: unknown).
     int64_t plannedMs = -1;

@@ -151,6 +151,17 @@ private:
     // exactly.
     void Expand(const uint16_t* pixels, int pitchPixels, AVFrame* out) {
         const int n = m_Settings.scale;
+        if (m_Settings.filter != qvn_eFilter::kNearest) {
+            // The look as a screen of the video's size shows it.
+            const int w = kFrameWidth * n, h = kFrameHeight * n;
+            m_Filtered.resize(static_cast<size_t>(w) * h);
+            qvn_FilterPicture(m_Settings.filter, pixels, kFrameWidth, kFrameHeight, pitchPixels, w, h,
+                              qvn_FilterRect(m_Settings.filter, w, h, kFrameWidth, kFrameHeight), m_Filtered.data());
+            for (int y = 0; y < h; ++y)
+                std::memcpy(out->data[0] + static_cast<size_t>(y) * out->linesize[0], &m_Filtered[static_cast<size_t>(y) * w],
+                            static_cast<size_t>(w) * 4);
+            return;
+        }
         for (int y = 0; y < kFrameHeight; ++y) {
             const uint16_t* src = pixels + static_cast<size_t>(y) * pitchPixels;
             uint32_t* row = reinterpret_cast<uint32_t*>(out->data[0] + static_cast<size_t>(y) * n * out->linesize[0]);
@@ -408,6 +419,7 @@ private:
     AVStream* m_pVideoStream = nullptr;
     AVStream* m_pAudioStream = nullptr;
     AVFrame* m_pEncoderFrame = nullptr;  // what the video encoder takes
+    std::vector<uint32_t> m_Filtered;    // the frame in its look, before it goes into the RGB frame
     AVFrame* m_pRgbFrame = nullptr;      // the scaled RGB frame before conversion (.mp4)
     AVFrame* m_pAudioFrame = nullptr;
     AVPacket* m_pPacket = nullptr;

@@ -84,11 +84,13 @@ private:
 };
 
 // The live screen: the SDL2 window with a GL context, presented as demo_sw
-// presents (whole-number scale at 4:3, letterbox, Alt+Enter, paced to the
-// display's refresh).
+// presents (at 4:3, letterboxed, Alt+Enter, paced to the display's refresh),
+// in the look --filter chose. demo_sw takes it for the sharp and crt looks:
+// with software frames the show draws into the CPU copy only, and the GL
+// side just shows it.
 class qvn_cScreenGLDisplay : public qvn_cGLDisplay {
 public:
-    qvn_cScreenGLDisplay();
+    explicit qvn_cScreenGLDisplay(bool softwareFrames = false);
     ~qvn_cScreenGLDisplay() override;
     bool Init(const char* deviceName, int width, int height, int bpp, int windowed) override;
     void Flip() override;
@@ -105,7 +107,13 @@ private:
     bool Compose(int* outW, int* outH);
 
     void* m_pWindowState = nullptr;  // the backend's own record
+    bool m_bSoftwareFrames = false;
+    bool m_bFilterNoted = false;
 };
+
+// Whether a GL context can be had for the screen (a hidden window is made
+// and dropped to find out); false with the reason in *why.
+bool qvn_ScreenGLAvailable(std::string* why);
 
 // A GL context that needs no window or display server.
 class qvn_cHeadlessGL {

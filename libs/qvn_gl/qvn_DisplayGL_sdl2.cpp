@@ -79,7 +79,25 @@ SDL_GLContext CreateContext(SDL_Window* window) {
 
 }  // namespace
 
-qvn_cScreenGLDisplay::qvn_cScreenGLDisplay() = default;
+qvn_cScreenGLDisplay::qvn_cScreenGLDisplay(bool softwareFrames) : m_bSoftwareFrames(softwareFrames) {}
+
+bool qvn_ScreenGLAvailable(std::string* why) {
+    if (!qvn_SdlInitVideo()) {
+        *why = SDL_GetError();
+        return false;
+    }
+    SDL_Window* window = SDL_CreateWindow("", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, 16, 16,
+                                          SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    if (!window) {
+        *why = SDL_GetError();
+        return false;
+    }
+    SDL_GLContext context = CreateContext(window);
+    if (!context) *why = SDL_GetError();
+    else SDL_GL_DeleteContext(context);
+    SDL_DestroyWindow(window);
+    return context != nullptr;
+}
 
 qvn_cScreenGLDisplay::~qvn_cScreenGLDisplay() {
     ReleaseTarget();
@@ -134,6 +152,7 @@ bool qvn_cScreenGLDisplay::Init(const char* deviceName, int width, int height, i
     s->vsync = SDL_GL_SetSwapInterval(1) == 0;
     m_bWindowed = windowed;
     if (!InitTarget(width, height, bpp, windowed)) return false;
+    if (m_bSoftwareFrames) m_eRenderMode = QVN_RENDER_SOFTWARE;
     LogMessage("OpenGL: %s\n", m_Device.Description().c_str());
 
     s->fullscreen = (windowed == 0);
@@ -152,8 +171,13 @@ bool qvn_cScreenGLDisplay::Init(const char* deviceName, int width, int height, i
 bool qvn_cScreenGLDisplay::Compose(int* outW, int* outH) {
     SDL_GL_GetDrawableSize(qvn_Sdl().window, outW, outH);
     if (*outW <= 0 || *outH <= 0) return false;
-    const SDL_Rect dst = qvn_SdlFitRect(*outW, *outH, m_nWidth, m_nHeight);
-    m_Device.Present(*outW, *outH, dst.x, dst.y, dst.w, dst.h);
+    const qvn_SFilterRect dst = qvn_FilterRect(g_eDisplayFilter, *outW, *outH, m_nWidth, m_nHeight);
+    m_Device.Present(*outW, *outH, dst.x, dst.y, dst.w, dst.h, g_eDisplayFilter);
+    if (!m_bFilterNoted && g_eDisplayFilter != qvn_eFilter::kNearest && !m_Device.Error().empty()) {
+        m_bFilterNoted = true;
+        LogNotice("--filter %s: %s; the picture is shown nearest.\n", qvn_FilterName(g_eDisplayFilter),
+                  m_Device.Error().c_str());
+    }
     const qvn_SOverlayPicture* overlay = m_pOverlay;
     if (overlay && overlay->width > 0 && overlay->height > 0) {
         const qvn_SOverlayRect r = qvn_OverlayRect(dst.x, dst.y, dst.w, dst.h, overlay->width, overlay->height);

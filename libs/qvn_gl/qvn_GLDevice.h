@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "qvn_PictureFilter.h"
+
 class qvn_cGLDevice {
 public:
     // One pre-transformed corner: clip-space position (x, y, z and w = camera
@@ -53,8 +55,14 @@ public:
     // Draws the runs in order into the target.
     void Draw(const SVertex* vertices, int vertexCount, const SRun* runs, int runCount);
     // Shows the target in the window's framebuffer at (x, y, w, h) of an
-    // output of outW x outH, top-left origin, nearest neighbour, black around.
-    void Present(int outW, int outH, int x, int y, int w, int h);
+    // output of outW x outH, top-left origin, black around, with the look
+    // asked for (nearest when the filter's shaders cannot be built; Error()
+    // says why).
+    void Present(int outW, int outH, int x, int y, int w, int h, qvn_eFilter filter = qvn_eFilter::kNearest);
+    // What Present would show, drawn off the window and read back
+    // (0x00RRGGBB, row 0 on top).
+    bool FilteredPicture(qvn_eFilter filter, int outW, int outH, const qvn_SFilterRect& rect,
+                         std::vector<uint32_t>* rgb);
     // Over what Present drew: a picture (0xAARRGGBB, row 0 on top) shown
     // opaque at (x, y, w, h), nearest neighbour.
     void PresentOverlay(const uint32_t* argb, int width, int height, int outH, int x, int y, int w, int h);
@@ -70,6 +78,9 @@ public:
 
 private:
     bool Fail(const std::string& why);
+    bool PresentProgram();
+    void PresentInto(uint32_t framebuffer, int outW, int outH, int x, int y, int w, int h, qvn_eFilter filter);
+    bool ReadFramebuffer(uint32_t framebuffer, int outW, int outH, std::vector<uint32_t>* rgb);
 
     std::string m_Error;
     int m_nWidth = 0, m_nHeight = 0;
@@ -80,6 +91,8 @@ private:
     bool m_bReadRgb565 = true;  // the target reads back as packed 5-6-5
     std::vector<uint8_t> m_ReadScratch;
     int m_nDrawCalls = 0;
+    uint32_t m_nPresentProgram = 0, m_nPresentArray = 0;
+    bool m_bPresentFailed = false;
     uint32_t m_nOverlayTexture = 0, m_nOverlayFramebuffer = 0;
     int m_nOverlayW = 0, m_nOverlayH = 0;
     std::vector<uint8_t> m_OverlayScratch;

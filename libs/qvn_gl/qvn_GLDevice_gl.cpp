@@ -38,6 +38,74 @@ void main() {
 }
 )";
 
+// The screen picture of the sharp and crt looks: a quad over the frame's
+// rectangle, each fragment working out its frame coordinates and texels as
+// qvn_FilterPicture does (the same steps, so the same picture to a rounding).
+const char kPresentVertexShader[] = R"(
+uniform vec4 uRect;  // x, y, w, h on the screen, rows from the top
+uniform vec2 uOut;   // the screen's size
+void main() {
+    vec2 corner = vec2(float(gl_VertexID & 1), float(gl_VertexID >> 1));
+    vec2 at = uRect.xy + corner * uRect.zw;
+    gl_Position = vec4(at.x / uOut.x * 2.0 - 1.0, 1.0 - at.y / uOut.y * 2.0, 0.0, 1.0);
+}
+)";
+
+const char kPresentFragmentShader[] = R"(
+uniform sampler2D uFrame;
+uniform ivec2 uFrameSize;
+uniform vec4 uRect;
+uniform vec2 uOut;
+uniform ivec2 uPrescale;
+uniform int uKind;   // 1 sharp, 2 crt
+uniform vec3 uCrt;   // scanline depth, mask dim, gain
+out vec4 oColor;
+
+// A frame pixel as the PNG files have it: each channel widened by repeating
+// its top bits.
+vec3 Texel(int x, int y) {
+    vec3 c = texelFetch(uFrame, ivec2(x, y), 0).rgb;
+    ivec3 q = ivec3(floor(c * vec3(31.0, 63.0, 31.0) + 0.5));
+    ivec3 wide = ivec3((q.r << 3) | (q.r >> 2), (q.g << 2) | (q.g >> 4), (q.b << 3) | (q.b >> 2));
+    return vec3(wide) / 255.0;
+}
+
+vec3 Lerp(vec3 a, vec3 b, float t) { return a + (b - a) * t; }
+
+// The pre-scaled picture's two neighbours along one axis, as frame pixels,
+// and the weight of the second.
+void Axis(float f, int k, int n, out int a, out int b, out float t) {
+    float q = f * float(k) - 0.5;
+    float j = floor(q);
+    int ij = int(j);
+    t = q - j;
+    a = min(ij < 0 ? 0 : ij / k, n - 1);
+    b = min((ij + 1) / k, n - 1);
+}
+
+void main() {
+    float fx = (gl_FragCoord.x - uRect.x) * float(uFrameSize.x) / uRect.z;
+    float fy = ((uOut.y - gl_FragCoord.y) - uRect.y) * float(uFrameSize.y) / uRect.w;
+    int ax, bx, ay, by;
+    float tx, ty;
+    Axis(fx, uPrescale.x, uFrameSize.x, ax, bx, tx);
+    vec3 c;
+    if (uKind == 1) {
+        Axis(fy, uPrescale.y, uFrameSize.y, ay, by, ty);
+        c = Lerp(Lerp(Texel(ax, ay), Texel(bx, ay), tx), Lerp(Texel(ax, by), Texel(bx, by), tx), ty);
+    } else {
+        int line = min(int(floor(fy)), uFrameSize.y - 1);
+        float d = fy - floor(fy);
+        float scan = 1.0 - uCrt.x * max(0.0, 2.0 * d - 1.0);
+        c = Lerp(Texel(ax, line), Texel(bx, line), tx);
+        int column = int(gl_FragCoord.x - uRect.x) % 3;
+        vec3 mask = vec3(column == 0 ? 1.0 : uCrt.y, column == 1 ? 1.0 : uCrt.y, column == 2 ? 1.0 : uCrt.y);
+        c = c * (scan * uCrt.z) * mask;
+    }
+    oColor = vec4(clamp(c, 0.0, 1.0), 1.0);
+}
+)";
+
 GLuint Compile(GLenum kind, const char* body, std::string* log) {
     const char* header = qvn_GLIsDesktop() ? "#version 330 core\n"
                                                : "#version 300 es\nprecision highp float;\nprecision highp int;\n";
@@ -156,6 +224,10 @@ void qvn_cGLDevice::Shutdown() {
     if (m_nBuffer) glDeleteBuffers(1, &m_nBuffer);
     if (m_nVertexArray) glDeleteVertexArrays(1, &m_nVertexArray);
     if (m_nProgram) glDeleteProgram(m_nProgram);
+    if (m_nPresentProgram) glDeleteProgram(m_nPresentProgram);
+    if (m_nPresentArray) glDeleteVertexArrays(1, &m_nPresentArray);
+    m_nPresentProgram = m_nPresentArray = 0;
+    m_bPresentFailed = false;
     if (m_nFramebuffer) glDeleteFramebuffers(1, &m_nFramebuffer);
     if (m_nDepth) glDeleteRenderbuffers(1, &m_nDepth);
     if (m_nColor) glDeleteTextures(1, &m_nColor);
@@ -248,17 +320,97 @@ void qvn_cGLDevice::Draw(const SVertex* vertices, int vertexCount, const SRun* r
     glBindVertexArray(0);
 }
 
-void qvn_cGLDevice::Present(int outW, int outH, int x, int y, int w, int h) {
+void qvn_cGLDevice::Present(int outW, int outH, int x, int y, int w, int h, qvn_eFilter filter) {
+    PresentInto(0, outW, outH, x, y, w, h, filter);
+}
+
+bool qvn_cGLDevice::PresentProgram() {
+    if (m_nPresentProgram) return true;
+    if (m_bPresentFailed) return false;
+    std::string log;
+    GLuint vs = Compile(GL_VERTEX_SHADER, kPresentVertexShader, &log);
+    GLuint fs = vs ? Compile(GL_FRAGMENT_SHADER, kPresentFragmentShader, &log) : 0;
+    GLuint program = 0;
+    if (vs && fs) {
+        program = glCreateProgram();
+        glAttachShader(program, vs);
+        glAttachShader(program, fs);
+        glLinkProgram(program);
+        GLint linked = 0;
+        glGetProgramiv(program, GL_LINK_STATUS, &linked);
+        if (!linked) {
+            glDeleteProgram(program);
+            program = 0;
+            log = "the filter's shaders do not link";
+        }
+    }
+    if (vs) glDeleteShader(vs);
+    if (fs) glDeleteShader(fs);
+    if (!program) {
+        m_bPresentFailed = true;
+        m_Error = "filter shader: " + log;
+        return false;
+    }
+    m_nPresentProgram = program;
+    glGenVertexArrays(1, &m_nPresentArray);
+    return true;
+}
+
+void qvn_cGLDevice::PresentInto(uint32_t framebuffer, int outW, int outH, int x, int y, int w, int h,
+                                qvn_eFilter filter) {
     if (!m_nFramebuffer) return;
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, framebuffer);
     glViewport(0, 0, outW, outH);
     glDisable(GL_SCISSOR_TEST);
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, m_nFramebuffer);
-    // The target's row 0 is the top row; the window's is the bottom one.
-    glBlitFramebuffer(0, 0, m_nWidth, m_nHeight, x, outH - y, x + w, outH - y - h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    if (filter == qvn_eFilter::kNearest || w <= 0 || h <= 0 || !PresentProgram()) {
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, m_nFramebuffer);
+        // The target's row 0 is the top row; the window's is the bottom one.
+        glBlitFramebuffer(0, 0, m_nWidth, m_nHeight, x, outH - y, x + w, outH - y - h, GL_COLOR_BUFFER_BIT,
+                          GL_NEAREST);
+        glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+        return;
+    }
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_BLEND);
+    glUseProgram(m_nPresentProgram);
+    auto at = [this](const char* name) { return glGetUniformLocation(m_nPresentProgram, name); };
+    glUniform1i(at("uFrame"), 0);
+    glUniform2i(at("uFrameSize"), m_nWidth, m_nHeight);
+    glUniform4f(at("uRect"), float(x), float(y), float(w), float(h));
+    glUniform2f(at("uOut"), float(outW), float(outH));
+    glUniform2i(at("uPrescale"), qvn_SharpPrescale(w, m_nWidth), qvn_SharpPrescale(h, m_nHeight));
+    glUniform1i(at("uKind"), filter == qvn_eFilter::kSharp ? 1 : 2);
+    glUniform3f(at("uCrt"), kQvnCrtScanDepth, kQvnCrtMaskDim, kQvnCrtGain);
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, m_nColor);
+    glBindVertexArray(m_nPresentArray);
+    glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+    glBindVertexArray(0);
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+}
+
+bool qvn_cGLDevice::FilteredPicture(qvn_eFilter filter, int outW, int outH, const qvn_SFilterRect& rect,
+                                    std::vector<uint32_t>* rgb) {
+    if (!m_nFramebuffer || outW <= 0 || outH <= 0) return false;
+    GLuint texture = 0, framebuffer = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, outW, outH, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    glGenFramebuffers(1, &framebuffer);
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);
+    bool ok = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    if (ok) {
+        PresentInto(framebuffer, outW, outH, rect.x, rect.y, rect.w, rect.h, filter);
+        ok = ReadFramebuffer(framebuffer, outW, outH, rgb);
+    }
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glDeleteFramebuffers(1, &framebuffer);
+    glDeleteTextures(1, &texture);
+    return ok;
 }
 
 void qvn_cGLDevice::PresentOverlay(const uint32_t* argb, int width, int height, int outH, int x, int y, int w,
@@ -301,9 +453,13 @@ void qvn_cGLDevice::PresentOverlay(const uint32_t* argb, int width, int height, 
 }
 
 bool qvn_cGLDevice::ReadWindow(int outW, int outH, std::vector<uint32_t>* rgb) {
+    return ReadFramebuffer(0, outW, outH, rgb);
+}
+
+bool qvn_cGLDevice::ReadFramebuffer(uint32_t framebuffer, int outW, int outH, std::vector<uint32_t>* rgb) {
     if (outW <= 0 || outH <= 0) return false;
     std::vector<uint8_t> bytes(static_cast<size_t>(outW) * outH * 4);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
     glReadPixels(0, 0, outW, outH, GL_RGBA, GL_UNSIGNED_BYTE, bytes.data());
     if (glGetError() != GL_NO_ERROR) return false;

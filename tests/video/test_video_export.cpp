@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "qvn_PictureFilter.h"
 #include "video_Decode.h"
 
 namespace {
@@ -116,6 +117,38 @@ TEST(VideoExport, MkvFramesAreThePngsScaledAndItsSoundIsAudioWav) {
     size_t first = 0;
     while (first < wav.size() && video.audio[first] == wav[first]) ++first;
     EXPECT_EQ(first, wav.size()) << "the sound differs first at value " << first;
+}
+
+// With --filter the video has the look a screen of its size shows: each
+// frame is its PNG through the filter, exactly (the file is lossless).
+TEST(VideoExport, FilterGivesTheVideoItsLook) {
+    const fs::path dir = Folder("qvn_video_filter");
+    ASSERT_EQ(RunDemo(dir, "--capture cap --start 1:10 --quit-at 250 --fps 30 --video v.mkv --video-scale 3 "
+                           "--filter crt"),
+              0)
+        << ReadText(dir / "out.txt");
+    const SDecodedVideo video = DecodeVideo((dir / "v.mkv").string());
+    ASSERT_TRUE(video.ok) << video.error;
+    ASSERT_EQ(video.width, 960);
+    ASSERT_EQ(video.height, 720);
+    ASSERT_FALSE(video.frames.empty());
+    for (size_t k = 0; k < video.frames.size(); ++k) {
+        int w = 0, h = 0;
+        const std::vector<uint32_t> png = ReadPng((dir / "cap" / PngName(static_cast<uint32_t>(k))).string(), &w, &h);
+        ASSERT_EQ(w, 320);
+        std::vector<uint16_t> frame(png.size());
+        for (size_t i = 0; i < png.size(); ++i) {
+            const uint32_t p = png[i];
+            frame[i] = static_cast<uint16_t>(((p >> 19) & 0x1F) << 11 | ((p >> 10) & 0x3F) << 5 | ((p >> 3) & 0x1F));
+        }
+        std::vector<uint32_t> want(960 * 720);
+        qvn_FilterPicture(qvn_eFilter::kCrt, frame.data(), 320, 240, 320, 960, 720,
+                          qvn_FilterRect(qvn_eFilter::kCrt, 960, 720, 320, 240), want.data());
+        ASSERT_EQ(video.frames[k].size(), want.size());
+        size_t first = 0;
+        while (first < want.size() && (video.frames[k][first] & 0xFFFFFF) == want[first]) ++first;
+        ASSERT_EQ(first, want.size()) << "frame " << k << " differs first at pixel " << first;
+    }
 }
 
 TEST(VideoExport, Mp4HasEveryFrameCloseToItsPngAndTheSoundInStep) {
