@@ -10,8 +10,11 @@ bool qvn_cWindow::Create(void* hInstance, void*, const char*, int) {
     m_hInstance = hInstance;
     if (g_pCapture) return true;  // capture mode has no window
     if (!qvn_SdlInitVideo()) return false;
+    // Sizes are in the desktop's points; the picture is drawn in the
+    // drawable's pixels, so a scaled desktop gets a sharp frame of the right
+    // size rather than a small one blown up.
     SDL_Window* window = SDL_CreateWindow(kQvnWindowTitle, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 640, 480,
-                                          SDL_WINDOW_RESIZABLE);
+                                          SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
     if (!window) return false;
     qvn_Sdl().window = window;
     m_hWnd = window;

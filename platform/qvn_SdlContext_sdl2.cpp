@@ -16,11 +16,19 @@ qvn_SSdlContext& qvn_Sdl() {
 bool qvn_SdlInitVideo() {
     qvn_SSdlContext& sdl = qvn_Sdl();
     if (sdl.videoReady) return true;
+    // SDL 2 takes X11 first even in a Wayland session, where X11 is a
+    // compatibility layer (scaled, no true full screen). A driver the user
+    // named is what they get.
+    const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+    const char* wayland = SDL_getenv("WAYLAND_DISPLAY");
+    if (!(asked && *asked) && wayland && *wayland) SDL_SetHint(SDL_HINT_VIDEODRIVER, "wayland,x11");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
         LogMessage("SDL video unavailable: %s\n", SDL_GetError());
         return false;
     }
     sdl.videoReady = true;
+    const char* driver = SDL_GetCurrentVideoDriver();
+    LogMessage("SDL video driver: %s\n", driver ? driver : "?");
     return true;
 }
 

@@ -19,7 +19,7 @@ QVN_PACKAGES_PLAY="build-essential cmake pkg-config zlib1g-dev libsdl2-dev libjp
 # cross-compilers and Wine to run the Windows build, fuzzing with clang.
 QVN_PACKAGES_TEST="libgtest-dev libbenchmark-dev libpng-dev libturbojpeg0-dev libmpg123-dev clang libclang-rt-14-dev
   g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 mingw-w64-i686-dev mingw-w64-x86-64-dev libz-mingw-w64-dev
-  wine wine64 xvfb xauth xdotool pulseaudio imagemagick mpg123
+  wine wine64 xvfb xauth xdotool pulseaudio imagemagick mpg123 weston
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev libswresample-dev"
 # 32-bit Wine for the i686 programs, the show's own target, with the 32-bit
 # OpenGL stack its Direct3D draws through (demo_hw.exe).

@@ -53,7 +53,8 @@ bool EnsureGLWindow() {
     if (SDL_GetWindowFlags(window) & SDL_WINDOW_OPENGL) return true;
     int w = 640, h = 480;
     SDL_GetWindowSize(window, &w, &h);
-    const Uint32 flags = (SDL_GetWindowFlags(window) & SDL_WINDOW_RESIZABLE) | SDL_WINDOW_OPENGL;
+    const Uint32 flags =
+        (SDL_GetWindowFlags(window) & (SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI)) | SDL_WINDOW_OPENGL;
     SDL_Window* glWindow =
         SDL_CreateWindow(SDL_GetWindowTitle(window), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h, flags);
     if (!glWindow) return false;
