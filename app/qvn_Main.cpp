@@ -131,6 +131,8 @@ int qvn_ProgramMain(int argc, const char* const* argv, void* hInstance, int nCmd
     g_nDisplayScale = options.scale;
     g_eDisplayFilter = options.filter;
     g_bDisplayDesktop = options.desktop;
+    g_nDisplayRefreshHz = options.refreshHz;
+    g_nQvnAudioBufferMs = options.audioBufferMs;
     FindDataDir(options, exeDir);
 
     std::unique_ptr<qvn_cVideoExport> video;
@@ -218,6 +220,18 @@ int qvn_ProgramMain(int argc, const char* const* argv, void* hInstance, int nCmd
     qvn_run::Add(qvn_start::Observer());
     qvn_run::Add(qvn_stop::Observer());
     if (options.stats) qvn_run::Add(qvn_ShowStatsObserver());
+    if (options.stats && !options.capture)
+        qvn_ShowStatsSetSound([](double* ms) { return g_pMusic && g_pMusic->HeardMs(ms); },
+                              [](qvn_SStatsSound* s) {
+                                  qvn_SOutputFigures f;
+                                  if (!g_pMusic || !g_pMusic->OutputFigures(&f)) return false;
+                                  s->bufferFrames = f.bufferFrames;
+                                  s->rate = f.rate;
+                                  s->bufferMs = f.bufferMs;
+                                  s->callbackMs = f.callbackMs;
+                                  s->latencyMs = f.latencyMs;
+                                  return true;
+                              });
     if (options.viewer) qvn_run::Add(qvn_viewer::Observer());
     int exitCode = 0;
     {

@@ -71,6 +71,18 @@ bool qvn_ParseOptions(int argc, const char* const* argv, qvn_SOptions* o, std::s
                 *error = std::string("--filter ") + v + ": the filters are nearest, sharp and crt";
                 return false;
             }
+        } else if (!std::strcmp(arg, "--refresh")) {
+            if (!value(&v)) return false;
+            if (!ParseInt(v, 24, 500, &o->refreshHz)) {
+                *error = "--refresh takes frames a second from 24 to 500";
+                return false;
+            }
+        } else if (!std::strcmp(arg, "--audio-buffer")) {
+            if (!value(&v)) return false;
+            if (!ParseInt(v, 5, 180, &o->audioBufferMs)) {
+                *error = "--audio-buffer takes milliseconds from 5 to 180";
+                return false;
+            }
         } else if (!std::strcmp(arg, "--desktop")) {
             o->desktop = true;
         } else if (!std::strcmp(arg, "--log")) {
@@ -188,6 +200,9 @@ const char* qvn_UsageText() {
            "                        crt (scanlines and a light mask); --video takes it too\n"
            "  --desktop             keep the desktop's display mode, the frame scaled and centred (what\n"
            "                        full screen always does outside Windows)\n"
+           "  --refresh HZ          show HZ frames a second on the display's time instead of its own\n"
+           "                        refresh (for a display that does not say its rate, or to hold a\n"
+           "                        variable-refresh one to one rate)\n"
            "  --display-device NAME the display device to open (default \"display\")\n"
            "Data and diagnostics:\n"
            "  --datas DIR           read the show's files from DIR instead of datas/\n"
@@ -229,6 +244,8 @@ const char* qvn_UsageText() {
            "                        that reaches it is not shown: --start tube --stop glon shows the\n"
            "                        tube and the travel that follows it\n"
            "  --nosound             open no sound device (the show keeps its timing)\n"
+           "  --audio-buffer MS     the sound device's buffer, 5 to 180 ms (default: 1024 samples, 23 ms\n"
+           "                        at 44.1 kHz); smaller is sooner, larger is safer on a busy machine\n"
            "Watching:\n"
            "  --viewer              viewer keys (with --keys in capture mode too): Space pauses and\n"
            "                        resumes, . steps one frame while paused, Right / Left seek 10 s,\n"

@@ -19,6 +19,10 @@ struct qvn_SOptions {
     qvn_eFilter filter = qvn_eFilter::kNearest;
     // Windows: the desktop's mode, the frame scaled (the SDL2 screens always are).
     bool desktop = false;
+    // Pace to this rate instead of the display's refresh (0: the display's).
+    int refreshHz = 0;
+    // The sound device's buffer in milliseconds (0: the device's default).
+    int audioBufferMs = 0;
     std::string logPath;
     std::string datasDir;
     std::string displayDevice = "display";

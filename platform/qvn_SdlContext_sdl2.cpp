@@ -50,6 +50,21 @@ SDL_Rect qvn_SdlFitRect(int outW, int outH, int w, int h) {
     return r;
 }
 
+int qvn_SdlRefreshHz(int displayIndex) {
+    SDL_DisplayMode mode;
+    return SDL_GetDesktopDisplayMode(displayIndex, &mode) == 0 && mode.refresh_rate > 0 ? mode.refresh_rate : 60;
+}
+
+void qvn_SdlWaitUntil(Uint64 target) {
+    const Uint64 frequency = SDL_GetPerformanceFrequency();
+    for (;;) {
+        const Uint64 now = SDL_GetPerformanceCounter();
+        if (now >= target) return;
+        const Uint64 ms = (target - now) * 1000 / frequency;
+        if (ms >= 2) SDL_Delay(static_cast<Uint32>(ms - 1));
+    }
+}
+
 qvn_cQuietStderr::qvn_cQuietStderr(bool quiet) {
     if (!quiet) return;
     std::fflush(stderr);

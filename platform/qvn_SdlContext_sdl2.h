@@ -22,6 +22,13 @@ bool qvn_SdlInitVideo();
 // screens (software and OpenGL) show their frames by this one rule.
 SDL_Rect qvn_SdlFitRect(int outW, int outH, int w, int h);
 
+// The display's refresh rate (60 when it does not say).
+int qvn_SdlRefreshHz(int displayIndex);
+
+// Sleeps until the performance counter reaches target: the system's sleep
+// for all but the last millisecond, which it might oversleep, then a spin.
+void qvn_SdlWaitUntil(Uint64 target);
+
 // Sends standard error to the null device while it lives (or until Restore):
 // the libraries SDL tries on a machine without a display or a sound card
 // (ALSA, Wayland's client) write lines of their own there that say nothing

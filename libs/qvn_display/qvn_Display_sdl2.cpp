@@ -10,6 +10,7 @@
 #include "qvn_EngDisplay.h"
 #include "qvn_ErrorLog.h"
 #include "qvn_Overlay.h"
+#include "qvn_RefreshPacer.h"
 #include "qvn_SdlContext_sdl2.h"
 
 namespace {
@@ -23,8 +24,7 @@ struct SSdlDisplay {
     int overlayW = 0, overlayH = 0;
     bool fullscreen = false;
     bool vsync = false;
-    Uint64 frameTicks = 0;  // performance-counter ticks per displayed frame
-    Uint64 nextFrame = 0;
+    qvn_cRefreshPacer pacer;
 };
 
 qvn_cEngDisplay* g_pSdlDisplay = nullptr;
@@ -116,7 +116,8 @@ bool qvn_cEngDisplay::Init(const char* deviceName, int width, int height, int bp
     s->fullscreen = (m_bWindowed == 0);
     ApplyWindowMode(this);
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
-    s->renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_PRESENTVSYNC);
+    // A rate of the user's own is kept by the pacer, not by vertical blank.
+    if (g_nDisplayRefreshHz <= 0) s->renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_PRESENTVSYNC);
     if (!s->renderer) s->renderer = SDL_CreateRenderer(window, -1, 0);
     if (!s->renderer) {
         if (m_bWindowed) QVN_LOG_LOCATION();
@@ -133,11 +134,8 @@ bool qvn_cEngDisplay::Init(const char* deviceName, int width, int height, int bp
 
     SDL_RendererInfo info;
     s->vsync = SDL_GetRendererInfo(s->renderer, &info) == 0 && (info.flags & SDL_RENDERER_PRESENTVSYNC);
-    SDL_DisplayMode mode;
-    int refresh = (SDL_GetDesktopDisplayMode(index, &mode) == 0 && mode.refresh_rate > 0) ? mode.refresh_rate : 60;
-    s->frameTicks = SDL_GetPerformanceFrequency() / static_cast<Uint64>(refresh);
-    s->nextFrame = 0;
-    m_nRefreshHz = refresh;
+    m_nRefreshHz = g_nDisplayRefreshHz > 0 ? g_nDisplayRefreshHz : qvn_SdlRefreshHz(index);
+    s->pacer.Reset(SDL_GetPerformanceFrequency(), m_nRefreshHz);
 
     g_pSdlDisplay = this;
     qvn_Sdl().toggleFullscreen = ToggleFullscreen;
@@ -246,17 +244,19 @@ void qvn_cEngDisplay::Flip() {
     }
     s->presented = s->surface;
     Compose(s, m_nWidth, m_nHeight, m_pOverlay);
+    // On the refresh grid even when the renderer does not wait for vertical
+    // blank: held back to the next refresh, then presented.
+    Uint64 at = SDL_GetPerformanceCounter();
+    if (const Uint64 wait = s->pacer.WaitBeforePresent(at, s->vsync)) {
+        qvn_SdlWaitUntil(at + wait);
+        at = SDL_GetPerformanceCounter();
+    }
     SDL_RenderPresent(s->renderer);
-
-    // Pace to the display's refresh even when the renderer does not wait for
-    // vertical blank, so the frame-speed factor keeps its meaning. With a
-    // working vsync the present already waited and this never sleeps.
-    Uint64 now = SDL_GetPerformanceCounter();
-    if (s->nextFrame == 0 || now > s->nextFrame + 4 * s->frameTicks) s->nextFrame = now;
-    s->nextFrame += s->frameTicks;
-    if (!s->vsync && now < s->nextFrame) {
-        Uint64 waitMs = (s->nextFrame - now) * 1000 / SDL_GetPerformanceFrequency();
-        if (waitMs > 0) SDL_Delay(static_cast<Uint32>(waitMs));
+    if (s->vsync) at = SDL_GetPerformanceCounter();
+    m_nLastPresentRefreshes = s->pacer.Presented(at, s->vsync);
+    if (s->vsync && !s->pacer.VsyncHolds()) {
+        s->vsync = false;
+        LogMessage("The screen's present does not wait for vertical blank; frames are paced to %d Hz.\n", m_nRefreshHz);
     }
 }
 

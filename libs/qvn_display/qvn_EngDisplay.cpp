@@ -107,3 +107,4 @@ qvn_cEngDisplay::qvn_cEngDisplay()
 int g_nDisplayScale = 0;
 qvn_eFilter g_eDisplayFilter = qvn_eFilter::kNearest;
 bool g_bDisplayDesktop = false;
+int g_nDisplayRefreshHz = 0;

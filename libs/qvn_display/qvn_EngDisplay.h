@@ -62,6 +62,10 @@ public:
     // The refresh rate the display paces its frames to, in Hz (0: it does
     // not pace; known once Init has succeeded).
     int32_t RefreshHz() const { return m_nRefreshHz; }
+    // How many refreshes the frame before the last flip stayed on the
+    // screen (1: the last one was on time; 0: unknown, or the first after a
+    // pause).
+    int32_t LastPresentRefreshes() const { return m_nLastPresentRefreshes; }
 
     int32_t m_nHeight, m_nWidth, m_nBpp;
     int32_t m_bWindowed;  // 1 windowed, 0 full screen
@@ -71,6 +75,7 @@ public:
     int32_t m_nPitchPixels; // m_nPitch / (m_nBpp / 8)
     const qvn_SOverlayPicture* m_pOverlay = nullptr;
     int32_t m_nRefreshHz = 0;
+    int32_t m_nLastPresentRefreshes = 0;
 };
 
 enum { QVN_RENDER_SOFTWARE = 0, QVN_RENDER_HARDWARE = 1, QVN_RENDER_NONE = 2 };
@@ -179,3 +184,7 @@ extern qvn_eFilter g_eDisplayFilter;
 // Keep the desktop's display mode and show the frame scaled in a borderless
 // full-screen window (--desktop; what the SDL2 screens always do).
 extern bool g_bDisplayDesktop;
+
+// Pace to this many frames a second instead of the display's refresh and
+// its vertical blank (--refresh; 0: the display's).
+extern int g_nDisplayRefreshHz;

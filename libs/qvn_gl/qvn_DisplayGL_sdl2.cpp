@@ -9,6 +9,7 @@
 
 #include "qvn_DisplayGL.h"
 #include "qvn_Overlay.h"
+#include "qvn_RefreshPacer.h"
 #include "qvn_ErrorLog.h"
 #include "qvn_SdlContext_sdl2.h"
 
@@ -18,8 +19,7 @@ struct SGLWindow {
     SDL_GLContext context = nullptr;
     bool fullscreen = false;
     bool vsync = false;
-    Uint64 frameTicks = 0;  // performance-counter ticks per displayed frame
-    Uint64 nextFrame = 0;
+    qvn_cRefreshPacer pacer;
 };
 
 qvn_cScreenGLDisplay* g_pGLScreen = nullptr;
@@ -150,7 +150,9 @@ bool qvn_cScreenGLDisplay::Init(const char* deviceName, int width, int height, i
         return false;
     }
     if (!MakeCurrent()) return false;
-    s->vsync = SDL_GL_SetSwapInterval(1) == 0;
+    // A rate of the user's own is kept by the pacer, not by vertical blank.
+    s->vsync = g_nDisplayRefreshHz <= 0 && SDL_GL_SetSwapInterval(1) == 0;
+    if (!s->vsync) SDL_GL_SetSwapInterval(0);
     m_bWindowed = windowed;
     if (!InitTarget(width, height, bpp, windowed)) return false;
     if (m_bSoftwareFrames) m_eRenderMode = QVN_RENDER_SOFTWARE;
@@ -160,11 +162,8 @@ bool qvn_cScreenGLDisplay::Init(const char* deviceName, int width, int height, i
     g_pGLScreen = this;
     g_pGLScreenState = s;
     ApplyWindowMode(this, s);
-    SDL_DisplayMode mode;
-    const int refresh = (SDL_GetDesktopDisplayMode(index, &mode) == 0 && mode.refresh_rate > 0) ? mode.refresh_rate : 60;
-    s->frameTicks = SDL_GetPerformanceFrequency() / static_cast<Uint64>(refresh);
-    s->nextFrame = 0;
-    m_nRefreshHz = refresh;
+    m_nRefreshHz = g_nDisplayRefreshHz > 0 ? g_nDisplayRefreshHz : qvn_SdlRefreshHz(index);
+    s->pacer.Reset(SDL_GetPerformanceFrequency(), m_nRefreshHz);
     qvn_Sdl().toggleFullscreen = ToggleFullscreen;
     return true;
 }
@@ -216,15 +215,18 @@ void qvn_cScreenGLDisplay::Flip() {
     SyncToGpu();
     int outW = 0, outH = 0;
     Compose(&outW, &outH);
+    // On the refresh grid even when the swap does not wait for vertical
+    // blank: held back to the next refresh, then swapped.
+    Uint64 at = SDL_GetPerformanceCounter();
+    if (const Uint64 wait = s->pacer.WaitBeforePresent(at, s->vsync)) {
+        qvn_SdlWaitUntil(at + wait);
+        at = SDL_GetPerformanceCounter();
+    }
     SDL_GL_SwapWindow(qvn_Sdl().window);
-
-    // Pace to the refresh even when the swap does not wait for vertical
-    // blank, so the frame-speed factor keeps its meaning.
-    const Uint64 now = SDL_GetPerformanceCounter();
-    if (s->nextFrame == 0 || now > s->nextFrame + 4 * s->frameTicks) s->nextFrame = now;
-    s->nextFrame += s->frameTicks;
-    if (!s->vsync && now < s->nextFrame) {
-        const Uint64 waitMs = (s->nextFrame - now) * 1000 / SDL_GetPerformanceFrequency();
-        if (waitMs > 0) SDL_Delay(static_cast<Uint32>(waitMs));
+    if (s->vsync) at = SDL_GetPerformanceCounter();
+    m_nLastPresentRefreshes = s->pacer.Presented(at, s->vsync);
+    if (s->vsync && !s->pacer.VsyncHolds()) {
+        s->vsync = false;
+        LogMessage("The screen's present does not wait for vertical blank; frames are paced to %d Hz.\n", m_nRefreshHz);
     }
 }

@@ -48,6 +48,20 @@ void qvn_cMP3Player::Play() {
     if (m_pDevice && m_pDevice->HasBuffer()) m_pDevice->Play();
     m_bPlaying = 1;
     m_Clock.start();
+    m_nDevicePlayTick = m_Clock.m_nStart;
+}
+
+bool qvn_cMP3Player::HeardMs(double* ms) {
+    double frames = 0.0;
+    if (!m_bPlaying || !m_pDevice || m_nSampleRate <= 0 || !m_pDevice->HeardFrames(&frames)) return false;
+    // The ring started with the show clock at the value it had then (a
+    // start point keeps the show's clock and starts a new ring on it).
+    *ms = static_cast<double>(m_nDevicePlayTick - m_Clock.m_nStart) + frames * 1000.0 / m_nSampleRate;
+    return true;
+}
+
+bool qvn_cMP3Player::OutputFigures(qvn_SOutputFigures* figures) const {
+    return m_pDevice && m_pDevice->OutputFigures(figures);
 }
 
 void qvn_cMP3Player::Update() {

@@ -19,6 +19,8 @@ public:
     ~qvn_cMP3Player() override;
 
     void Update() override;
+    bool HeardMs(double* ms) override;
+    bool OutputFigures(qvn_SOutputFigures* figures) const override;
     bool InitDevice() override;
     void Release() override;
     void Play() override;
@@ -52,6 +54,7 @@ public:
     int m_nDiscardBytes = 0;
     uint8_t m_aCarry[kQvnFrameBytes];  // decoded, for the next quarter
     int m_nCarryBytes = 0;
+    int32_t m_nDevicePlayTick = 0;  // the tick count when the ring started
 };
 
 // The decoder's output function: float granules to 16-bit stereo at full

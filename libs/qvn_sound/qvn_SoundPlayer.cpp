@@ -25,4 +25,6 @@ qvn_cSoundPlayer::~qvn_cSoundPlayer() {
     if (g_pSoundOutput == this) g_pSoundOutput = nullptr;
 }
 
+int g_nQvnAudioBufferMs = 0;
+
 int qvn_cSoundPlayer::GetMP3Position() { return m_pDecoder ? mp3GetFrameIndex(m_pDecoder) : -1; }

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "qvn_StreamDevice.h"
+
 struct SMP3Stream;
 
 // Millisecond stopwatch on the system tick count.
@@ -32,6 +34,16 @@ public:
     virtual void Seek(int ms) { (void)ms; }
     // Frames decoded or skipped since the stream's start; -1 before any Open.
     virtual int GetMP3Position();
+    // Milliseconds of the track heard since Play, as of now (on the show
+    // clock's scale); false when no sound is heard or it cannot be told.
+    virtual bool HeardMs(double* ms) {
+        (void)ms;
+        return false;
+    }
+    virtual bool OutputFigures(qvn_SOutputFigures* figures) const {
+        (void)figures;
+        return false;
+    }
     virtual ~qvn_cSoundPlayer();
 
     // The show clock: milliseconds since Play, moved by Seek.

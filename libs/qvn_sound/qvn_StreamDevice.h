@@ -6,6 +6,16 @@
 
 #include <cstdint>
 
+// What the sound card does with the ring: its buffer, how often it asks for
+// more, and so how long a sample takes from the ring to the loudspeaker.
+struct qvn_SOutputFigures {
+    int bufferFrames = 0;     // sample frames the card takes at a time
+    int rate = 0;             // of the ring
+    double bufferMs = 0.0;
+    double callbackMs = 0.0;  // median time between two requests (0: none yet)
+    double latencyMs = 0.0;   // from handing a sample over to hearing it
+};
+
 class qvn_cStreamDevice {
 public:
     virtual ~qvn_cStreamDevice() = default;
@@ -25,7 +35,20 @@ public:
     // Stops and frees the ring (the device itself stays open).
     virtual void ReleaseBuffer() = 0;
     virtual bool HasBuffer() const = 0;
+    // Sample frames of the ring heard since Play, as of now; false when
+    // nothing is heard (no sound card) or the device cannot tell.
+    virtual bool HeardFrames(double* frames) {
+        (void)frames;
+        return false;
+    }
+    virtual bool OutputFigures(qvn_SOutputFigures* figures) const {
+        (void)figures;
+        return false;
+    }
 };
+
+// The device's buffer in milliseconds (--audio-buffer; 0: its default).
+extern int g_nQvnAudioBufferMs;
 
 // The backend's device, or the capture one in capture mode.
 qvn_cStreamDevice* qvn_CreateStreamDevice();

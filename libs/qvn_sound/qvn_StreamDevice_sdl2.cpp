@@ -5,6 +5,7 @@
 // keeps the same cursor on the tick clock.
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -35,6 +36,8 @@ public:
         }
         m_nCursor = 0;
         m_nRate = sampleRate;
+        m_nHanded = m_nHandedBefore = 0;
+        m_nCallbacks = 0;
         // Without a sound card the ALSA library writes a screenful of its
         // own lines on standard error while SDL tries it; the one line below
         // says all a user needs. --verbose lets them through.
@@ -46,11 +49,15 @@ public:
             want.freq = sampleRate;
             want.format = AUDIO_S16LSB;
             want.channels = 2;
-            want.samples = 1024;
+            want.samples = static_cast<Uint16>(BufferFrames(sampleRate));
             want.callback = &cSdlStreamDevice::Callback;
             want.userdata = this;
             // SDL converts when the card wants another format or rate.
-            m_Device = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
+            m_Device = SDL_OpenAudioDevice(nullptr, 0, &want, &m_Obtained, 0);
+            if (m_Device)
+                LogMessage("Sound: %s, %d Hz, a buffer of %d sample frames (%.1f ms)\n",
+                           SDL_GetCurrentAudioDriver() ? SDL_GetCurrentAudioDriver() : "?", m_Obtained.freq,
+                           m_Obtained.samples, 1000.0 * m_Obtained.samples / m_Obtained.freq);
         }
         quiet.Restore();
         if (m_Device == 0) {
@@ -115,9 +122,68 @@ public:
 
     bool HasBuffer() const override { return !m_Ring.empty(); }
 
+    // The card asks for a buffer when the one before starts playing: what
+    // was handed over before the last request, less one buffer, has been
+    // heard by then, and the sound runs on at the rate since.
+    bool HeardFrames(double* frames) override {
+        if (!m_Device) return false;
+        SDL_LockAudioDevice(m_Device);
+        const uint64_t before = m_nHandedBefore, calls = m_nCallbacks;
+        const Uint64 at = m_nLastCallback;
+        SDL_UnlockAudioDevice(m_Device);
+        // Until the card has played its first buffer nothing is heard yet.
+        if (calls == 0) return false;
+        const double since = static_cast<double>(SDL_GetPerformanceCounter() - at) /
+                             static_cast<double>(SDL_GetPerformanceFrequency()) * m_nRate;
+        double heard = static_cast<double>(before) - m_Obtained.samples + since;
+        if (heard > static_cast<double>(before)) heard = static_cast<double>(before);
+        if (heard < 0.0) return false;
+        *frames = heard;
+        return true;
+    }
+
+    bool OutputFigures(qvn_SOutputFigures* f) const override {
+        if (!m_Device || m_Obtained.freq <= 0) return false;
+        f->bufferFrames = m_Obtained.samples;
+        f->rate = m_nRate;
+        f->bufferMs = 1000.0 * m_Obtained.samples / m_Obtained.freq;
+        SDL_LockAudioDevice(m_Device);
+        const uint64_t n = m_nCallbacks > 1 ? std::min<uint64_t>(m_nCallbacks - 1, kGaps) : 0;
+        std::vector<double> gaps(m_aGaps, m_aGaps + n);
+        SDL_UnlockAudioDevice(m_Device);
+        f->callbackMs = 0.0;
+        if (!gaps.empty()) {
+            std::sort(gaps.begin(), gaps.end());
+            f->callbackMs = gaps[gaps.size() / 2];
+        }
+        // A request that comes later than the buffer lasts means the card
+        // holds more than one buffer.
+        f->latencyMs = f->callbackMs > f->bufferMs ? f->callbackMs : f->bufferMs;
+        return true;
+    }
+
 private:
+    // --audio-buffer as the power of two of sample frames nearest to it.
+    static int BufferFrames(int rate) {
+        if (g_nQvnAudioBufferMs <= 0) return 1024;
+        const double wanted = static_cast<double>(g_nQvnAudioBufferMs) * rate / 1000.0;
+        int frames = 64;
+        while (frames < 16384 && frames * 1.5 < wanted) frames *= 2;
+        return frames;
+    }
+
     static void SDLCALL Callback(void* user, Uint8* stream, int len) {
-        static_cast<cSdlStreamDevice*>(user)->Advance(len, stream);
+        cSdlStreamDevice* self = static_cast<cSdlStreamDevice*>(user);
+        const Uint64 now = SDL_GetPerformanceCounter();
+        if (self->m_nCallbacks > 0) {
+            self->m_aGaps[(self->m_nCallbacks - 1) % kGaps] =
+                1000.0 * static_cast<double>(now - self->m_nLastCallback) / static_cast<double>(SDL_GetPerformanceFrequency());
+        }
+        self->m_nLastCallback = now;
+        self->m_nHandedBefore = self->m_nHanded;
+        self->m_nHanded += static_cast<uint64_t>(len / 4);
+        ++self->m_nCallbacks;
+        self->Advance(len, stream);
     }
 
     // Plays len bytes from the cursor (into out, when there is one), raising
@@ -153,6 +219,12 @@ private:
     bool m_bSilentPlaying = false;
     Uint32 m_nSilentStart = 0;
     uint64_t m_nSilentSamples = 0;
+    // The card's requests, kept by the callback (read under the device's lock).
+    static constexpr uint64_t kGaps = 64;
+    SDL_AudioSpec m_Obtained = {};
+    uint64_t m_nHanded = 0, m_nHandedBefore = 0, m_nCallbacks = 0;
+    Uint64 m_nLastCallback = 0;
+    double m_aGaps[kGaps] = {};
 };
 
 }  // namespace
