@@ -11,6 +11,8 @@
   const programs = ['demo_sw', 'demo_hw'];
   const program = programs.includes(params.get('program')) ? params.get('program') : 'demo_sw';
   const capture = params.has('capture');
+  const filters = ['nearest', 'sharp', 'crt'];
+  let filter = filters.includes(params.get('filter')) ? params.get('filter') : 'nearest';
   const $ = (id) => document.getElementById(id);
   const frameCanvas = $('frame'), overlayCanvas = $('overlay');
   const frameContext = frameCanvas.getContext('2d');
@@ -24,6 +26,8 @@
   const keys = [];
 
   $('program').value = program;
+  $('filter').value = filter;
+  $('filter').addEventListener('change', () => { filter = $('filter').value; layout(); });
   window.qvnFrames = undefined;
   window.qvnAudioState = () => (audio ? audio.state : 'none');
 
@@ -45,10 +49,94 @@
     message.timer = setTimeout(() => { box.style.display = 'none'; }, error ? 15000 : 6000);
   }
 
+  // ---- the sharp and crt looks: the desktop's shaders on a WebGL 2 canvas ----
+  // The frame goes up as a 5-6-5 texture; the canvas has the screen's device
+  // pixels of the 4:3 rectangle, and the shader makes each of them.
+  const screenCanvas = $('screen');
+  const looks = { gl: null, program: null, texture: null, uniforms: {}, failed: false };
+  let lastFrame = null;
+  async function prepareLooks() {
+    if (looks.gl || looks.failed) return !looks.failed;
+    try {
+      const [vert, frag] = await Promise.all(['qvn_PictureFilter.vert', 'qvn_PictureFilter.frag'].map(
+        (f) => fetch(f).then((r) => { if (!r.ok) throw new Error(f + ': ' + r.status); return r.text(); })));
+      const gl = screenCanvas.getContext('webgl2', { antialias: false, preserveDrawingBuffer: true });
+      if (!gl) throw new Error('this browser has no WebGL 2');
+      const head = '#version 300 es\nprecision highp float;\nprecision highp int;\n';
+      const shader = (kind, text) => {
+        const s = gl.createShader(kind);
+        gl.shaderSource(s, head + text);
+        gl.compileShader(s);
+        if (!gl.getShaderParameter(s, gl.COMPILE_STATUS)) throw new Error(gl.getShaderInfoLog(s));
+        return s;
+      };
+      const program = gl.createProgram();
+      gl.attachShader(program, shader(gl.VERTEX_SHADER, vert));
+      gl.attachShader(program, shader(gl.FRAGMENT_SHADER, frag));
+      gl.linkProgram(program);
+      if (!gl.getProgramParameter(program, gl.LINK_STATUS)) throw new Error(gl.getProgramInfoLog(program));
+      for (const u of ['uFrame', 'uFrameSize', 'uRect', 'uOut', 'uPrescale', 'uKind', 'uCrt'])
+        looks.uniforms[u] = gl.getUniformLocation(program, u);
+      looks.texture = gl.createTexture();
+      gl.bindTexture(gl.TEXTURE_2D, looks.texture);
+      gl.texImage2D(gl.TEXTURE_2D, 0, gl.RGB565, 320, 240, 0, gl.RGB, gl.UNSIGNED_SHORT_5_6_5, null);
+      gl.texParameteri(gl.TEXTURE_2D, gl.TEXTURE_MIN_FILTER, gl.NEAREST);
+      gl.texParameteri(gl.TEXTURE_2D, gl.TEXTURE_MAG_FILTER, gl.NEAREST);
+      looks.vao = gl.createVertexArray();
+      looks.gl = gl;
+      looks.program = program;
+      return true;
+    } catch (e) {
+      looks.failed = true;
+      message('The ' + filter + ' look is not available', String(e && e.message || e) + '; the picture is shown nearest.', false);
+      return false;
+    }
+  }
+  function drawLook(pixels) {
+    const gl = looks.gl;
+    if (!gl || !pixels || pixels.length !== 320 * 240) return;
+    const w = screenCanvas.width, h = screenCanvas.height;
+    gl.viewport(0, 0, w, h);
+    gl.useProgram(looks.program);
+    gl.activeTexture(gl.TEXTURE0);
+    gl.bindTexture(gl.TEXTURE_2D, looks.texture);
+    gl.pixelStorei(gl.UNPACK_ALIGNMENT, 2);
+    gl.texSubImage2D(gl.TEXTURE_2D, 0, 0, 0, 320, 240, gl.RGB, gl.UNSIGNED_SHORT_5_6_5, pixels);
+    const u = looks.uniforms;
+    // The same pre-scale and constants as the desktop's presenter.
+    const prescale = (out, inside) => (out <= inside ? 1 : Math.ceil(out / inside));
+    gl.uniform1i(u.uFrame, 0);
+    gl.uniform2i(u.uFrameSize, 320, 240);
+    gl.uniform4f(u.uRect, 0, 0, w, h);
+    gl.uniform2f(u.uOut, w, h);
+    gl.uniform2i(u.uPrescale, prescale(w, 320), prescale(h, 240));
+    gl.uniform1i(u.uKind, filter === 'sharp' ? 1 : 2);
+    gl.uniform3f(u.uCrt, 0.6, 0.85, 1.2);
+    gl.bindVertexArray(looks.vao);
+    gl.drawArrays(gl.TRIANGLE_STRIP, 0, 4);
+  }
+  function looking() { return filter !== 'nearest' && !!looks.gl; }
+
   // ---- the frame: 320 x 240 scaled by a whole number at 4:3, letterboxed ----
   function layout() {
     const w = window.innerWidth, h = window.innerHeight;
     const ratio = window.devicePixelRatio || 1;
+    frameCanvas.style.display = looking() ? 'none' : 'block';
+    screenCanvas.style.display = looking() ? 'block' : 'none';
+    if (looking()) {
+      // The largest 4:3 rectangle, in whole device pixels.
+      const dw = Math.floor(w * ratio), dh = Math.floor(h * ratio);
+      const rw = dw * 240 <= dh * 320 ? dw : Math.floor(dh * 320 / 240);
+      const rh = dw * 240 <= dh * 320 ? Math.floor(dw * 240 / 320) : dh;
+      screenCanvas.width = rw;
+      screenCanvas.height = rh;
+      screenCanvas.style.width = rw / ratio + 'px';
+      screenCanvas.style.height = rh / ratio + 'px';
+      layout.frame = { w: rw / ratio, h: rh / ratio, scale: rw / ratio / 320 };
+      drawLook(lastFrame);
+      placeOverlay();
+      return;
+    }
     // Whole device pixels per frame pixel when the frame fits at least once;
     // a smaller window gets the largest 4:3 fit.
     let scale = Math.floor(Math.min(w * ratio / 320, h * ratio / 240));
@@ -104,6 +192,13 @@
       out[o + 3] = 255;
     }
     frameContext.putImageData(frameImage, 0, 0);
+    if (looking()) {
+      // Kept for a redraw when the window changes (the program's memory
+      // under the view may move).
+      if (!lastFrame) lastFrame = new Uint16Array(320 * 240);
+      if (pixels.length === lastFrame.length) lastFrame.set(pixels);
+      drawLook(lastFrame);
+    }
   }
   function overlay(argb, width, height) {
     if (!argb) {
@@ -301,6 +396,7 @@
       qvnToggleFullscreen: toggleFullscreen,
     });
     window.qvnModule = module;
+    if (filter !== 'nearest' && !capture && (await prepareLooks())) layout();
     await fetchDatas(module);
     progress(null);
     const args = ['--datas', '/datas'];

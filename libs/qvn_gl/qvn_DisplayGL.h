@@ -107,8 +107,9 @@ private:
     bool Compose(int* outW, int* outH);
 
     void* m_pWindowState = nullptr;  // the backend's own record
-    bool m_bSoftwareFrames = false;
-    bool m_bFilterNoted = false;
+    // (The browser's screen has neither: the page shows the frame and its look.)
+    [[maybe_unused]] bool m_bSoftwareFrames = false;
+    [[maybe_unused]] bool m_bFilterNoted = false;
 };
 
 // Whether a GL context can be had for the screen (a hidden window is made

@@ -69,7 +69,7 @@ qvn_cHeadlessGL* qvn_cHeadlessGL::Create(std::string* why) {
     return gl;
 }
 
-qvn_cScreenGLDisplay::qvn_cScreenGLDisplay() = default;
+qvn_cScreenGLDisplay::qvn_cScreenGLDisplay(bool softwareFrames) : m_bSoftwareFrames(softwareFrames) {}
 
 qvn_cScreenGLDisplay::~qvn_cScreenGLDisplay() {
     ReleaseTarget();

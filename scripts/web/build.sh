@@ -23,7 +23,8 @@ qvn_web_build() {
   cmake --build "$web/cmake" -j "$QVN_JOBS" --target demo_sw demo_hw || return 1
   rm -rf "$dist.tmp"
   mkdir -p "$dist.tmp/datas"
-  cp "$QVN_ROOT"/web/index.html "$QVN_ROOT"/web/qvn_page.js "$QVN_ROOT"/web/qvn_zip.js "$dist.tmp/" || return 1
+  cp "$QVN_ROOT"/web/index.html "$QVN_ROOT"/web/qvn_page.js "$QVN_ROOT"/web/qvn_zip.js \
+    "$QVN_ROOT"/platform/qvn_PictureFilter.vert "$QVN_ROOT"/platform/qvn_PictureFilter.frag "$dist.tmp/" || return 1
   cp "$web"/cmake/demo_sw.js "$web"/cmake/demo_sw.wasm "$web"/cmake/demo_hw.js "$web"/cmake/demo_hw.wasm "$dist.tmp/" ||
     return 1
   cp -r "$QVN_ROOT"/datas/. "$dist.tmp/datas/" || return 1

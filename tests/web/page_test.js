@@ -98,6 +98,7 @@ async function main() {
     await liveHw(browser, base, 'demo_hw', 'tube');
     await liveHw(browser, base, 'demo_hw', 'chromatunnel');
     await liveHw(browser, base, 'demo_sw', 'scroller');
+    await looks(browser, base);
     // demo_sw: the same integer and float work as natively, but for the C
     // library's sinf, cosf, tanf, asinf and atan2f (musl's in the browser,
     // glibc's natively), which move a few frames by a pixel value here and there.
@@ -188,6 +189,43 @@ async function livePage(browser, base) {
   await page.waitForFunction(() => window.qvnShowEnded === true, { timeout: 20000 })
     .then(() => check(true, 'Escape ends the show'), () => check(false, 'Escape ends the show'));
   await page.close();
+}
+
+// The sharp and crt looks on the page: the screen canvas takes the 4:3
+// rectangle in device pixels, and the crt look darkens the last screen row
+// of each frame row (3x here).
+async function looks(browser, base) {
+  for (const look of ['crt', 'sharp']) {
+    const page = await newPage(browser);
+    await page.goto(base + '?filter=' + look + '&start=pillars', { waitUntil: 'load' });
+    await page.click('#start');
+    await page.waitForFunction(() => window.qvnPresented > 120 || window.qvnShowEnded, { timeout: 60000 });
+    const seen = await page.evaluate(() => {
+      const c = document.getElementById('screen');
+      if (c.style.display !== 'block') return { shown: false };
+      const gl = c.getContext('webgl2');
+      const d = new Uint8Array(c.width * c.height * 4);
+      gl.readPixels(0, 0, c.width, c.height, gl.RGBA, gl.UNSIGNED_BYTE, d);
+      // Rows from the top: GL reads from the bottom.
+      const rows = [0, 0, 0];
+      for (let y = 0; y < c.height; ++y) {
+        let sum = 0;
+        const at = (c.height - 1 - y) * c.width * 4;
+        for (let x = 0; x < c.width * 4; x += 4) sum += d[at + x] + d[at + x + 1] + d[at + x + 2];
+        rows[y % 3] += sum;
+      }
+      return { shown: true, w: c.width, h: c.height, rows, lit: rows[0] + rows[1] + rows[2] };
+    });
+    check(seen.shown && seen.w === 960 && seen.h === 720, 'the ' + look + ' look fills the page at 4:3',
+      seen.shown ? seen.w + ' x ' + seen.h : 'no screen canvas');
+    if (look === 'crt' && seen.shown)
+      check(seen.lit > 0 && seen.rows[2] < 0.85 * seen.rows[0], 'the crt look darkens the scanline rows',
+        'rows ' + seen.rows.map((r) => (r / seen.lit).toFixed(3)).join(' / '));
+    if (shots) await page.screenshot({ path: path.join(shots, 'web-' + look + '.png') });
+    await page.keyboard.press('Escape');
+    await page.waitForFunction(() => window.qvnShowEnded === true, { timeout: 20000 }).catch(() => {});
+    await page.close();
+  }
 }
 
 // A program live from a part (demo_hw's 3D on WebGL 2; the second half's
