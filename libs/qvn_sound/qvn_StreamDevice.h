@@ -47,6 +47,19 @@ public:
     }
 };
 
+// Lock's regions over a ring held in memory: bytes from offset, the part
+// past the end wrapping to the start. False when they do not fit the ring.
+inline bool qvn_RingRegions(uint8_t* ring, int size, int offset, int bytes, void** region1, int* bytes1,
+                            void** region2, int* bytes2) {
+    if (!ring || size <= 0 || offset < 0 || offset >= size || bytes <= 0 || bytes > size) return false;
+    const int first = bytes < size - offset ? bytes : size - offset;
+    *region1 = ring + offset;
+    *bytes1 = first;
+    *region2 = first < bytes ? ring : nullptr;
+    *bytes2 = bytes - first;
+    return true;
+}
+
 // The device's buffer in milliseconds (--audio-buffer; 0: its default).
 extern int g_nQvnAudioBufferMs;
 

@@ -98,14 +98,8 @@ public:
     }
 
     bool Lock(int offset, int bytes, void** region1, int* bytes1, void** region2, int* bytes2) override {
-        int size = static_cast<int>(m_Ring.size());
-        if (size == 0 || offset < 0 || offset >= size || bytes <= 0 || bytes > size) return false;
-        int first = bytes < size - offset ? bytes : size - offset;
-        *region1 = m_Ring.data() + offset;
-        *bytes1 = first;
-        *region2 = first < bytes ? m_Ring.data() : nullptr;
-        *bytes2 = bytes - first;
-        return true;
+        return qvn_RingRegions(m_Ring.data(), static_cast<int>(m_Ring.size()), offset, bytes, region1, bytes1, region2,
+                               bytes2);
     }
 
     void Unlock(void*, int, void*, int) override {}
