@@ -40,6 +40,21 @@ static LRESULT CALLBACK WndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM l
             return 0;
         }
         break;
+    case WM_SYSKEYDOWN:
+        // Alt+Enter (bit 29: Alt is down) toggles full screen, as on the
+        // other platforms; the display hangs the toggle on the window, since
+        // only it knows how it took the screen. A held key toggles once.
+        // DefWindowProc still sees the key: otherwise it takes the Alt's
+        // release for a lone Alt and opens the window menu, whose modal loop
+        // would hold the show.
+        if (wParam == VK_RETURN && (lParam & (1L << 29))) {
+            auto toggle = reinterpret_cast<void (*)()>(GetPropA(hWnd, "qvn.ToggleFullScreen"));
+            if (toggle && !(lParam & (1L << 30))) toggle();
+        }
+        break;
+    case WM_SYSCHAR:
+        if (wParam == VK_RETURN) return 0;  // no beep for the Alt+Enter just taken
+        break;
     }
     return DefWindowProcA(hWnd, message, wParam, lParam);
 }

@@ -29,4 +29,13 @@ mkdir -p "$work/sound"
 cp "$exe" "$work/sound/player_probe.exe"
 cp "$track" "$work/sound/track.mp3"
 cd "$work/sound" || exit 1
-wine_x 120 player_probe.exe track.mp3 4
+out=$(wine_x 120 player_probe.exe track.mp3 4 2>&1)
+rc=$?
+echo "$out"
+# Without a card the player still keeps time on a silent ring; here it must
+# be DirectSound's that plays.
+if grep -q 'No sound device' <<<"$out"; then
+  echo "FAIL: DirectSound was not opened; the ring played in silence"
+  exit 1
+fi
+exit $rc
