@@ -183,12 +183,13 @@ void qvn_ShowStatsReport(FILE* out, double showSeconds) {
                      "picture to sound: median %.1f ms, 99th percentile %.1f ms, worst %.1f ms (the track's time "
                      "heard at each present less the frame's show time)\n",
                      o.median, o.p99, o.worst);
-    if (g_bSoundKnown)
-        std::fprintf(out,
-                     "sound: a buffer of %d sample frames (%.1f ms) at %d Hz, asked for every %.1f ms, output latency "
-                     "%.1f ms\n",
-                     g_Sound.bufferFrames, g_Sound.bufferMs, g_Sound.rate, g_Sound.callbackMs, g_Sound.latencyMs);
-    else
+    if (g_bSoundKnown) {
+        std::fprintf(out, "sound: a buffer of %d sample frames (%.1f ms) at %d Hz, ", g_Sound.bufferFrames,
+                     g_Sound.bufferMs, g_Sound.rate);
+        // A card that takes from the ring on its own is never seen asking.
+        if (g_Sound.callbackMs > 0) std::fprintf(out, "asked for every %.1f ms, ", g_Sound.callbackMs);
+        std::fprintf(out, "output latency %.1f ms\n", g_Sound.latencyMs);
+    } else
         std::fprintf(out, "sound: none heard\n");
 }
 

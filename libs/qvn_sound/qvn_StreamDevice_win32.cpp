@@ -146,6 +146,32 @@ public:
     void Play() override {
         if (m_pSilent) m_pSilent->Play();
         else if (m_pBuffer) m_pBuffer->Play(0, 0, DSBPLAY_LOOPING);
+        m_nLaps = 0;
+        m_nLastPlay = 0;
+    }
+
+    // The play cursor is the sound being played; the laps are counted as it
+    // comes round (asked at every frame, far more often than a lap lasts).
+    bool HeardFrames(double* frames) override {
+        if (m_pSilent || !m_pBuffer || m_nRingBytes <= 0) return false;
+        DWORD play = 0, write = 0;
+        if (FAILED(m_pBuffer->GetCurrentPosition(&play, &write))) return false;
+        if (play < m_nLastPlay) ++m_nLaps;
+        m_nLastPlay = play;
+        // What the mixer has taken beyond the cursor: its own buffer.
+        m_nLeadBytes = static_cast<int>((write + static_cast<DWORD>(m_nRingBytes) - play) % static_cast<DWORD>(m_nRingBytes));
+        *frames = static_cast<double>(m_nLaps * static_cast<uint64_t>(m_nRingBytes) + play) / 4.0;
+        return true;
+    }
+
+    bool OutputFigures(qvn_SOutputFigures* f) const override {
+        if (m_pSilent || !m_pBuffer || m_nRate <= 0) return false;
+        f->bufferFrames = m_nLeadBytes / 4;
+        f->rate = m_nRate;
+        f->bufferMs = 1000.0 * f->bufferFrames / m_nRate;
+        f->callbackMs = 0.0;  // DirectSound takes from the ring; it never asks
+        f->latencyMs = f->bufferMs;
+        return true;
     }
 
     int PollNotification() override {
@@ -199,6 +225,8 @@ private:
 
     bool CreateDirectSound(int sampleRate, int ringBytes, const int32_t* notifyOffsets, int notifyCount) {
         if (Failed(DirectSoundCreate(nullptr, &m_pDS, nullptr), "DirectSoundCreate")) return false;
+        m_nRingBytes = ringBytes;
+        m_nRate = sampleRate;
         HWND hWnd = static_cast<HWND>(qvn_sys::NativeWindow());
         if (Failed(m_pDS->SetCooperativeLevel(hWnd, DSSCL_PRIORITY), "SetCooperativeLevel")) return false;
 
@@ -245,6 +273,10 @@ private:
     HANDLE m_ahEvents[4] = {};
     int m_nEvents = 0;
     std::unique_ptr<cSilentRing> m_pSilent;  // set when no card could be had
+    int m_nRingBytes = 0, m_nRate = 0;
+    uint64_t m_nLaps = 0;
+    DWORD m_nLastPlay = 0;
+    int m_nLeadBytes = 0;
 };
 
 }  // namespace

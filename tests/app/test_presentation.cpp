@@ -66,9 +66,10 @@ TEST(Presentation, EveryRateIsKeptAndItsMissedRefreshesAreCounted) {
         const std::string out = RunLive("qvn_present_" + std::to_string(hz), "--refresh " + std::to_string(hz));
         const SFigures f = Parse(out);
         ASSERT_EQ(f.hz, hz) << out;
-        // Two seconds of show: a frame or a missed refresh for each refresh.
+        // Two seconds of show: a frame or a missed refresh for each refresh
+        // (a stall of the whole machine is a pause, counted as neither).
         const int refreshes = f.frames + f.missed;
-        EXPECT_GT(refreshes, 2 * hz * 85 / 100) << out;
+        EXPECT_GT(refreshes, 2 * hz * 70 / 100) << out;
         EXPECT_LT(refreshes, 2 * hz * 110 / 100) << out;
         // Not faster than the rate (a frame per refresh at most, but for
         // the few before the dummy's present is found not to wait) ...
