@@ -92,6 +92,9 @@ private:
     std::vector<uint8_t> m_ReadScratch;
     int m_nDrawCalls = 0;
     uint32_t m_nPresentProgram = 0, m_nPresentArray = 0;
+    // The filter program's uniforms, in the order PresentProgram names them.
+    static constexpr int kPresentUniforms = 7;
+    int32_t m_aPresentUniform[kPresentUniforms] = {};
     bool m_bPresentFailed = false;
     uint32_t m_nOverlayTexture = 0, m_nOverlayFramebuffer = 0;
     int m_nOverlayW = 0, m_nOverlayH = 0;

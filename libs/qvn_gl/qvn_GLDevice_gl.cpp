@@ -42,6 +42,18 @@ void main() {
 // kPresentFragmentShader), made from the files the web page reads too.
 #include "qvn_PictureFilterShaders.h"
 
+// An RGBA8 texture of width x height as a framebuffer's colour; false (both
+// made all the same, for the caller to free) when the pair is not complete.
+bool MakeColourTarget(int width, int height, GLuint* texture, GLuint* framebuffer) {
+    glGenTextures(1, texture);
+    glBindTexture(GL_TEXTURE_2D, *texture);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    glGenFramebuffers(1, framebuffer);
+    glBindFramebuffer(GL_FRAMEBUFFER, *framebuffer);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, *texture, 0);
+    return glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+}
+
 GLuint Compile(GLenum kind, const char* body, std::string* log) {
     const char* header = qvn_GLIsDesktop() ? "#version 330 core\n"
                                                : "#version 300 es\nprecision highp float;\nprecision highp int;\n";
@@ -288,6 +300,8 @@ bool qvn_cGLDevice::PresentProgram() {
         return false;
     }
     m_nPresentProgram = program;
+    static const char* const kNames[] = {"uFrame", "uFrameSize", "uRect", "uOut", "uPrescale", "uKind", "uCrt"};
+    for (int i = 0; i < kPresentUniforms; ++i) m_aPresentUniform[i] = glGetUniformLocation(program, kNames[i]);
     glGenVertexArrays(1, &m_nPresentArray);
     return true;
 }
@@ -312,14 +326,14 @@ void qvn_cGLDevice::PresentInto(uint32_t framebuffer, int outW, int outH, int x,
     glDisable(GL_CULL_FACE);
     glDisable(GL_BLEND);
     glUseProgram(m_nPresentProgram);
-    auto at = [this](const char* name) { return glGetUniformLocation(m_nPresentProgram, name); };
-    glUniform1i(at("uFrame"), 0);
-    glUniform2i(at("uFrameSize"), m_nWidth, m_nHeight);
-    glUniform4f(at("uRect"), float(x), float(y), float(w), float(h));
-    glUniform2f(at("uOut"), float(outW), float(outH));
-    glUniform2i(at("uPrescale"), qvn_SharpPrescale(w, m_nWidth), qvn_SharpPrescale(h, m_nHeight));
-    glUniform1i(at("uKind"), filter == qvn_eFilter::kSharp ? 1 : 2);
-    glUniform3f(at("uCrt"), kQvnCrtScanDepth, kQvnCrtMaskDim, kQvnCrtGain);
+    const int32_t* u = m_aPresentUniform;
+    glUniform1i(u[0], 0);
+    glUniform2i(u[1], m_nWidth, m_nHeight);
+    glUniform4f(u[2], float(x), float(y), float(w), float(h));
+    glUniform2f(u[3], float(outW), float(outH));
+    glUniform2i(u[4], qvn_SharpPrescale(w, m_nWidth), qvn_SharpPrescale(h, m_nHeight));
+    glUniform1i(u[5], filter == qvn_eFilter::kSharp ? 1 : 2);
+    glUniform3f(u[6], kQvnCrtScanDepth, kQvnCrtMaskDim, kQvnCrtGain);
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, m_nColor);
     glBindVertexArray(m_nPresentArray);
@@ -332,13 +346,7 @@ bool qvn_cGLDevice::FilteredPicture(qvn_eFilter filter, int outW, int outH, cons
                                     std::vector<uint32_t>* rgb) {
     if (!m_nFramebuffer || outW <= 0 || outH <= 0) return false;
     GLuint texture = 0, framebuffer = 0;
-    glGenTextures(1, &texture);
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, outW, outH, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-    glGenFramebuffers(1, &framebuffer);
-    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);
-    bool ok = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    bool ok = MakeColourTarget(outW, outH, &texture, &framebuffer);
     if (ok) {
         PresentInto(framebuffer, outW, outH, rect.x, rect.y, rect.w, rect.h, filter);
         ok = ReadFramebuffer(framebuffer, outW, outH, rgb);
@@ -357,13 +365,7 @@ void qvn_cGLDevice::PresentOverlay(const uint32_t* argb, int width, int height, 
         if (m_nOverlayTexture) glDeleteTextures(1, &m_nOverlayTexture);
         m_nOverlayFramebuffer = m_nOverlayTexture = 0;
         GLuint texture = 0, framebuffer = 0;
-        glGenTextures(1, &texture);
-        glBindTexture(GL_TEXTURE_2D, texture);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-        glGenFramebuffers(1, &framebuffer);
-        glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);
-        const bool ok = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+        const bool ok = MakeColourTarget(width, height, &texture, &framebuffer);
         glBindFramebuffer(GL_FRAMEBUFFER, 0);
         m_nOverlayTexture = texture;
         m_nOverlayFramebuffer = framebuffer;
