@@ -177,6 +177,15 @@
     ++window.qvnPresented;
     window.qvnPresentTimes.push(performance.now());
     if (window.qvnPresentTimes.length > 1200) window.qvnPresentTimes.splice(0, 600);
+    if (looking()) {
+      // The look draws from the 5-6-5 pixels as they are; the copy is for a
+      // redraw when the window changes (the program's memory under the view
+      // may move).
+      if (!lastFrame) lastFrame = new Uint16Array(320 * 240);
+      if (pixels.length === lastFrame.length) lastFrame.set(pixels);
+      drawLook(lastFrame);
+      return;
+    }
     if (frameImage.width !== width || frameImage.height !== height) {
       frameCanvas.width = width;
       frameCanvas.height = height;
@@ -192,13 +201,6 @@
       out[o + 3] = 255;
     }
     frameContext.putImageData(frameImage, 0, 0);
-    if (looking()) {
-      // Kept for a redraw when the window changes (the program's memory
-      // under the view may move).
-      if (!lastFrame) lastFrame = new Uint16Array(320 * 240);
-      if (pixels.length === lastFrame.length) lastFrame.set(pixels);
-      drawLook(lastFrame);
-    }
   }
   function overlay(argb, width, height) {
     if (!argb) {
