@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "datas_Fixture.h"
+#include "gl_Context.h"
 #include "gl_Frames.h"
 #include "qvn_DisplayGL.h"
 #include "qvn_TestScene.h"
@@ -33,26 +34,7 @@ using Frame = std::vector<uint16_t>;
 constexpr uint16_t kBackground = 0x0841;
 constexpr uint16_t kRed = 0xF800, kBlue = 0x001F;
 
-// One GL display for the whole program: making a context is the slow part.
-// It goes before the program ends, while the GL library is still whole.
-class cDisplayEnvironment : public ::testing::Environment {
-public:
-    qvn_cCaptureGLDisplay* Get() {
-        if (!m_bTried) {
-            m_bTried = true;
-            m_pDisplay.reset(new qvn_cCaptureGLDisplay);
-            if (!m_pDisplay->Init("display", W, H, 16, 0)) m_pDisplay.reset();
-        }
-        return m_pDisplay.get();
-    }
-    void TearDown() override { m_pDisplay.reset(); }
-
-private:
-    std::unique_ptr<qvn_cCaptureGLDisplay> m_pDisplay;
-    bool m_bTried = false;
-};
-cDisplayEnvironment* const s_pDisplays =
-    static_cast<cDisplayEnvironment*>(::testing::AddGlobalTestEnvironment(new cDisplayEnvironment));
+gltest::cDisplayEnvironment* const s_pDisplays = gltest::AddDisplayEnvironment(W, H);
 
 qvn_cCaptureGLDisplay* Display() { return s_pDisplays->Get(); }
 

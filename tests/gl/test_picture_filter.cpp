@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "gl_Context.h"
 #include "qvn_DisplayGL.h"
 #include "qvn_PictureFilter.h"
 
@@ -173,23 +174,7 @@ TEST(PictureFilter, CrtRowsDarkenTowardTheScanlineAndColumnsCarryTheMask) {
 
 // ------------------------------------------------------------ the shader
 
-class cContext : public ::testing::Environment {
-public:
-    qvn_cCaptureGLDisplay* Get() {
-        if (!m_bTried) {
-            m_bTried = true;
-            m_pDisplay.reset(new qvn_cCaptureGLDisplay);
-            if (!m_pDisplay->Init("display", W, H, 16, 0)) m_pDisplay.reset();
-        }
-        return m_pDisplay.get();
-    }
-    void TearDown() override { m_pDisplay.reset(); }
-
-private:
-    std::unique_ptr<qvn_cCaptureGLDisplay> m_pDisplay;
-    bool m_bTried = false;
-};
-cContext* const s_pContext = static_cast<cContext*>(::testing::AddGlobalTestEnvironment(new cContext));
+gltest::cDisplayEnvironment* const s_pContext = gltest::AddDisplayEnvironment(W, H);
 
 // The presenters' picture of a known frame against the definition: nearest
 // (a blit) within the one step GL's own widening of 5 and 6 bits may round
