@@ -336,8 +336,7 @@ void Walk(int n, const float* sx, const float* sy, const float (*attr)[N], int r
             e.a[k] = attr[ia][k] + e.da[k] * pre;
         }
     };
-    SEdge<N> L, R;
-    L.rows = R.rows = 0;
+    SEdge<N> L{}, R{};
     int li = top, ri = top, remaining = n;
     int row = static_cast<int>(sy[top]);
     for (;;) {
