@@ -48,6 +48,7 @@ public:
     int32_t m_nWidth = 0, m_nHeight = 0;
     uint8_t m_bFogged = 0;
     qvn_cTextureCache* m_pCache = nullptr;  // the cache holding an upload of it
+    int32_t m_nCacheSlot = -1;              // its slot there, when it still holds it
 };
 
 class qvn_cTextureSoft : public qvn_cTexture {

@@ -65,6 +65,11 @@ void qvn_cTextureCache::Forget(qvn_cTexture* texture) {
 
 uint8_t* qvn_cTextureCache::Lookup(qvn_cTexture* texture) {
     if (!texture || !m_pBlock) return nullptr;
+    // Faces in depth order switch materials at almost every face: the slot
+    // the texture went to last is tried before the whole list.
+    const int hint = texture->m_nCacheSlot;
+    if (texture->m_pCache == this && hint >= 0 && hint < kSlotCount && m_Slots[hint].key == texture)
+        return m_Slots[hint].address;
     for (int pass = 0; pass < 2; ++pass) {
         for (const SSlot& s : m_Slots) {
             if (s.key == texture) return s.address;
@@ -124,6 +129,7 @@ bool qvn_cTextureCache::Upload(qvn_cTexture* texture) {
     }
     m_Slots[slot].key = texture;
     texture->m_pCache = this;
+    texture->m_nCacheSlot = slot;
     image->Release();
     return true;
 }
