@@ -101,7 +101,10 @@ void qvn_cPartChromaTunnel::beforeClear(int32_t t) {
     L.setVisible(m_aLayer[kPulse], 1);
     qvn_SetScale(L, m_aLayer[kPulse], qvn_Pulse(s.pulseAngle, 0.05f * speed));
 
-    if (s.flash12000.fire(t >= 12000) | s.flash16730.fire(t >= 16730)) m_Flash.start();
+    // Both latches are asked, so each one that is due is spent on this frame.
+    const bool at12000 = s.flash12000.fire(t >= 12000);
+    const bool at16730 = s.flash16730.fire(t >= 16730);
+    if (at12000 || at16730) m_Flash.start();
 
     if (t >= 30592) {
         m_bLate = true;

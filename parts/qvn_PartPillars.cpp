@@ -186,8 +186,11 @@ bool qvn_cPartPillars::frame(int32_t t) {
         }
     }
 
-    if (s.flash24000.fire(t >= 24000) | s.flash38000.fire(t >= 38000) | s.flash41000.fire(t >= 41000))
-        m_Flash.start();
+    // Every latch is asked, so each one that is due is spent on this frame.
+    const bool at24000 = s.flash24000.fire(t >= 24000);
+    const bool at38000 = s.flash38000.fire(t >= 38000);
+    const bool at41000 = s.flash41000.fire(t >= 41000);
+    if (at24000 || at38000 || at41000) m_Flash.start();
 
     if (m_bWhiteFading) {
         qvn_SetScale(L, m_aLayer[kWhite], m_fW);
