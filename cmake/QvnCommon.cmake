@@ -58,7 +58,7 @@ endfunction()
 # How the engine's own code is optimised in the builds that are played (tests
 # and tools keep the build type's flags). The rasteriser's faces average a few
 # rows of a few pixels, so its time goes to each row's set-up, which -O3
-# inlines and unrolls; the whole show captures 8 to 10 % faster than at -O2.
+# inlines and unrolls; the whole show captures 7 to 9 % faster than at -O2.
 # Neither option relaxes floating point: the frames are the same to the bit.
 # -fno-math-errno only drops errno from the maths functions, which nothing
 # reads.
